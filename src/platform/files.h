@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// File names are resolved as on the original platform, without regard to letter case: when the
+// exact path does not exist, each component is matched case-insensitively against its folder
+// (an exact match first). Components that match nothing are kept as given, so a file that is
+// created keeps the name it was given.
+QString resolvePath(const QString& path);
+
+// True when an ordinary file exists under the name (resolved as above). An empty path never exists.
+bool fileExists(const QString& path);
+
+// Appends one line, ended by CR LF, in the ANSI code page. Creates the file when missing.
+// Returns false when the file cannot be opened or written; nothing is thrown.
+bool appendLine(const QString& path, const QString& line);
+
+// Files of a folder whose names match a wildcard pattern ("*" and "?", letter case ignored),
+// as full paths in name order.
+QStringList listFiles(const QString& folder, const QString& pattern);
+
+// Copies a file over another, replacing it. Returns false on failure.
+bool copyFile(const QString& from, const QString& to);
+
+// Joins a folder and a name with the native separator.
+QString joinPath(const QString& folder, const QString& name);
+
+// The separator the original's "\" stands for here.
+inline constexpr QChar kSeparator = QLatin1Char('/');
+
+} // namespace platform

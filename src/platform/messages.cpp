@@ -1,0 +1,29 @@
+#include "platform/messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace platform {
+
+Answer QtMessages::show(const MessageBox& box)
+{
+    QMessageBox dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(box.title);
+    dialog.setText(box.text);
+    switch (box.icon) {
+    case Icon::Information: dialog.setIcon(QMessageBox::Information); break;
+    case Icon::Exclamation: dialog.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: dialog.setIcon(QMessageBox::Critical); break;
+    }
+    if (box.buttons == Buttons::Ok) {
+        dialog.setStandardButtons(QMessageBox::Ok);
+        dialog.exec();
+        return Answer::Ok;
+    }
+    dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    dialog.setDefaultButton(box.noIsDefault ? QMessageBox::No : QMessageBox::Yes);
+    dialog.setEscapeButton(QMessageBox::No);
+    return dialog.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+} // namespace platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { Information, Exclamation, Critical };
+enum class Answer { Ok, Yes, No };
+
+// One modal message box as the program asks for it.
+struct MessageBox {
+    QString text;
+    QString title;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::Information;
+    bool noIsDefault = false; // Yes/No boxes: Enter answers No instead of Yes
+};
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    virtual Answer show(const MessageBox& box) = 0;
+};
+
+// Production message boxes (QMessageBox). Needs a QApplication.
+class QtMessages final : public Messages {
+public:
+    Answer show(const MessageBox& box) override;
+};
+
+} // namespace platform

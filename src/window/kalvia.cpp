@@ -1,0 +1,216 @@
+#include "window/kalvia.h"
+
+#include "database/closingrun.h"
+#include "environment/cancel.h"
+#include "environment/commandline.h"
+#include "environment/errors.h"
+#include "environment/paths.h"
+#include "environment/projectsettings.h"
+#include "platform/process.h"
+#include "texts/tooltiptexts.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QTabBar>
+
+namespace window {
+
+using environment::Handler;
+
+Kalvia::Kalvia(environment::Context& ctx, QWidget* parent)
+    : QWidget(parent), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("Kalvia"));
+    buildLayout();
+    connect(TabStripMachine, &QTabBar::currentChanged, this, &Kalvia::onTabChanged);
+}
+
+Kalvia::~Kalvia() = default;
+
+const texts::Control* Kalvia::control(const QString& name, int index) const
+{
+    for (const texts::Control& c : m_controls) {
+        if (c.index == index && c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+void Kalvia::registerControl(const QString& name, int index, const QString& tag, int helpNumber,
+                             texts::ControlKind kind, QWidget* widget)
+{
+    widget->setObjectName(index >= 0 ? QStringLiteral("%1(%2)").arg(name).arg(index) : name);
+    m_controls.push_back({name, index, tag, helpNumber, kind, widget});
+}
+
+void Kalvia::Form_Load()
+{
+    Handler h(m_ctx, QStringLiteral("Form_Load"));
+    h([&] { m_ctx.mode.IntegratedMode = environment::GetStartModeIntegrated(m_ctx); });
+
+    // Every path of the program derives from the component name, which the executable's name
+    // carries before its seven-character suffix.
+    if (!environment::HasComponentName(m_ctx)) {
+        environment::FaultMessage(
+            m_ctx, QStringLiteral("The program name \"%1\" names no component: it must be the component's name "
+                                  "followed by a seven-character suffix (for example ServoView_Config).")
+                       .arg(m_ctx.process.exeName()));
+        environment::EndProgram(m_ctx, platform::ExitOther);
+    }
+
+    h([&] { texts::LoadToolTipTexts(m_ctx, m_controls, m_help); });
+    h([&] { m_state.QelConfigIniPath = environment::GetQELConfigurationIniPath(m_ctx); });
+    h([&] {
+        setWindowTitle(QStringLiteral("Erweiterte Konfiguration ") +
+                       environment::GetFileNameOnly(m_ctx, m_ctx.process.exeFolder()) +
+                       (m_ctx.mode.IntegratedMode ? QStringLiteral(" - integriert") : QStringLiteral(" - standalone")));
+    });
+    h([&] { environment::GetExistingMachines(m_ctx, m_state.QelConfigIniPath); });
+    h([&] { SetupUserInterFace(); });
+    if (!m_ctx.mode.SilentMode) {
+        h([&] { CommandOK->setEnabled(true); });
+        h([&] { CommandCancel->setEnabled(true); });
+    } else {
+        h([&] { CommandOK_Click(); });
+    }
+}
+
+void Kalvia::SetupUserInterFace()
+{
+    Handler h(m_ctx, QStringLiteral("SetupUserInterFace"));
+    m_settingUp = true;
+    // The tab the strip carries in the layout.
+    h([&] { TabStripMachine->removeTab(0); });
+    // The project's keys and one tab per served machine are read here once INI access is in place.
+    h([&] {
+        if (TabStripMachine->count() < 1)
+            environment::raise(environment::ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
+        TabStripMachine->setCurrentIndex(0);
+    });
+    m_settingUp = false;
+    h([&] { TabStripMachine_Click(); });
+}
+
+void Kalvia::onTabChanged()
+{
+    if (m_settingUp)
+        return;
+    TabStripMachine_Click();
+}
+
+void Kalvia::TabStripMachine_Click()
+{
+    Handler h(m_ctx, QStringLiteral("TabStripMachine_Click"));
+    // Shows the selected tab's machine once slot editing is in place.
+}
+
+bool Kalvia::SyntaxCheck()
+{
+    if (m_ctx.mode.SilentMode)
+        return true;
+    return true;
+}
+
+int Kalvia::WriteInputs()
+{
+    return 1;
+}
+
+void Kalvia::CommandOK_Click()
+{
+    if (m_closingRun)
+        return; // a second closing run never starts while one runs
+    Handler h(m_ctx, QStringLiteral("CommandOK_Click"));
+    if (m_help.HelpMode) {
+        h([&] { texts::ShowHelpInfo(m_ctx, m_help, *control(QStringLiteral("CommandOK"))); });
+        return;
+    }
+    bool passed = true;
+    if (!h([&] { passed = SyntaxCheck(); }))
+        passed = true; // a check that cannot be called counts as passed
+    if (!passed)
+        return;
+    m_closingRun = true;
+    h([&] { CommandOK->setEnabled(false); });
+    h([&] { CommandCancel->setEnabled(false); });
+    h([&] { CloseMe(); });
+}
+
+void Kalvia::CloseMe()
+{
+    Handler h(m_ctx, QStringLiteral("CloseMe"));
+    h([&] { QCoreApplication::processEvents(); });
+    h([&] { setCursor(Qt::WaitCursor); });
+    h([&] { database::WorkOnMDB(m_ctx, m_state); });
+    int result = 0;
+    if (!h([&] { result = WriteInputs(); }) || result == 1)
+        environment::EndProgram(m_ctx, platform::ExitClosingRunDone);
+}
+
+void Kalvia::CommandCancel_Click()
+{
+    Handler h(m_ctx, QStringLiteral("CommandCancel_Click"));
+    if (m_help.HelpMode) {
+        h([&] { texts::ShowHelpInfo(m_ctx, m_help, *control(QStringLiteral("CommandCancel"))); });
+        return;
+    }
+    bool confirmed = false;
+    if (!h([&] { confirmed = environment::ConfirmCancel(m_ctx); })) {
+        // The question itself failed and the user resumed: the block runs as if confirmed.
+        environment::EndProgram(m_ctx, platform::ExitOther);
+    }
+    if (confirmed)
+        environment::EndProgram(m_ctx, platform::ExitCancelled);
+}
+
+void Kalvia::Form_QueryUnload(bool& cancel, int unloadMode)
+{
+    Q_UNUSED(unloadMode);
+    Handler h(m_ctx, QStringLiteral("Form_QueryUnload"));
+    bool confirmed = false;
+    if (!h([&] { confirmed = environment::ConfirmCancel(m_ctx); }))
+        confirmed = false; // a failed question refuses the close
+    if (!confirmed)
+        cancel = true;
+}
+
+void Kalvia::Form_Activate()
+{
+    Handler h(m_ctx, QStringLiteral("Form_Activate"));
+    // While the closing run lets events through, OK stays disabled: the run is under way.
+    if (!m_closingRun)
+        h([&] { CommandOK->setEnabled(true); });
+}
+
+void Kalvia::Form_Resize()
+{
+    Handler h(m_ctx, QStringLiteral("Form_Resize"));
+}
+
+void Kalvia::closeEvent(QCloseEvent* event)
+{
+    bool cancel = false;
+    Form_QueryUnload(cancel, 0);
+    if (cancel) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QCoreApplication::exit(platform::ExitCancelled);
+}
+
+void Kalvia::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void Kalvia::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+} // namespace window

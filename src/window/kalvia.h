@@ -1,0 +1,100 @@
+#pragma once
+
+#include "environment/context.h"
+#include "environment/editingstate.h"
+#include "texts/controlregistry.h"
+#include "texts/help.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTabBar;
+
+namespace window {
+
+// The program's one window: its controls, the editing state of all machines and the start,
+// OK, Cancel and close flows.
+class Kalvia : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Kalvia(environment::Context& ctx, QWidget* parent = nullptr);
+    ~Kalvia() override;
+
+    // Lifecycle.
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
+    void Form_QueryUnload(bool& cancel, int unloadMode);
+    void SetupUserInterFace();
+    void CommandOK_Click();
+    void CommandCancel_Click();
+    void CloseMe();
+
+    // Editing.
+    void TabStripMachine_Click();
+    bool SyntaxCheck();
+    int WriteInputs();
+
+    environment::EditingState& state() { return m_state; }
+    texts::HelpState& help() { return m_help; }
+    const texts::ControlRegistry& controls() const { return m_controls; }
+    // The registry entry of a control, or nullptr.
+    const texts::Control* control(const QString& name, int index = -1) const;
+    bool closingRunStarted() const { return m_closingRun; }
+
+    // Controls, named as in the layout.
+    QLabel* Header = nullptr;
+    QTabBar* TabStripMachine = nullptr;
+    QFrame* FrameInputs = nullptr;
+    QCheckBox* CheckZusatzKomm = nullptr;
+    QCheckBox* Check2ndDiagPageKomm = nullptr;
+    QLabel* ServoPic = nullptr;
+    QLabel* LabelServoPic = nullptr;
+    QLabel* ServoIm = nullptr;
+    QFrame* FrameSeitenAnzahl = nullptr;
+    std::array<QLabel*, 1> LabelSeite{};
+    QComboBox* ComboNrServos = nullptr;
+    QFrame* FrameBobbinChange = nullptr;
+    QCheckBox* MitFehler = nullptr;
+    QCheckBox* MitVorauswahl = nullptr;
+    QPushButton* CommandQuest = nullptr;
+    QPushButton* CommandOK = nullptr;
+    QPushButton* CommandCancel = nullptr;
+    QLabel* PictureServo = nullptr;
+    QLabel* LabelPictureServo = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    std::array<QLabel*, 57> LabelBez{};           // 1..50 in the grid; 0, 51, 52, 54, 55, 56 on the window
+    std::array<QComboBox*, 51> ComboServo{};      // 1..50
+    std::array<QCheckBox*, 51> Check2ndDiagPage{}; // 1..50
+    std::array<QCheckBox*, 51> CheckZusatz{};     // 1..50
+    std::array<QFrame*, 6> LineW{};
+    std::array<QFrame*, 11> LineS{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildLayout();
+    void registerControl(const QString& name, int index, const QString& tag, int helpNumber,
+                         texts::ControlKind kind, QWidget* widget);
+    void onTabChanged();
+
+    environment::Context& m_ctx;
+    environment::EditingState m_state;
+    texts::HelpState m_help;
+    texts::ControlRegistry m_controls;
+    bool m_settingUp = true;  // tab-switch notifications are blocked until the setup calls the switch
+    bool m_closingRun = false; // set once the closing run has started
+};
+
+} // namespace window

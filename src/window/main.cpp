@@ -1,0 +1,51 @@
+#include "environment/commandline.h"
+#include "environment/context.h"
+#include "environment/errors.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+#include "window/kalvia.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+bool silentStart(const platform::Process& process)
+{
+    try {
+        return environment::ParseCommand(process.commandLine(), QStringLiteral("EXTERNAL"))
+                   .value_or(QString()) == QLatin1String("SILENT");
+    } catch (const environment::RunTimeError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    platform::SystemProcess process(argc, argv);
+    const bool silent = silentStart(process);
+    // A silent run is unattended: it never shows the window and needs no display.
+    if (silent)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "%s: no display to show the window on; start it with /EXTERNAL=SILENT for an "
+                             "unattended run\n", qPrintable(process.exeName()));
+        return platform::ExitOther;
+    }
+
+    QApplication app(argc, argv);
+    platform::QtMessages messages;
+    environment::Context ctx{process, messages};
+    window::Kalvia kalvia(ctx);
+    kalvia.Form_Load();
+    if (ctx.mode.SilentMode) {
+        // The closing run ends a silent run; arriving here means it could not.
+        environment::EndProgram(ctx, platform::ExitOther);
+    }
+    kalvia.show();
+    return app.exec();
+}

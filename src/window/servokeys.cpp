@@ -1,0 +1,5 @@
+#include "window/kalvia.h"
+
+namespace window {
+
+} // namespace window

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/messages.h"
+#include "platform/process.h"
+
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+namespace support {
+
+// Thrown by FakeProcess::endProgram, so a test can see that and how the program ended.
+struct ProgramEnded {
+    int code;
+};
+
+class FakeProcess final : public platform::Process {
+public:
+    QString folder = QStringLiteral("/opt/suite/ServoTool");
+    QString name = QStringLiteral("ServoView_Config");
+    QString arguments;
+    QString environmentEntry = QStringLiteral("USERNAME=abc");
+    platform::Version ver{1, 0, 0};
+
+    QString exeFolder() const override { return folder; }
+    QString exeName() const override { return name; }
+    QString commandLine() const override { return arguments; }
+    QString firstEnvironmentEntry() const override { return environmentEntry; }
+    platform::Version version() const override { return ver; }
+    [[noreturn]] void endProgram(int code) override { throw ProgramEnded{code}; }
+};
+
+// Records every message box and answers from a queue. A box nobody expected fails the test.
+class ScriptedMessages final : public platform::Messages {
+public:
+    void expect(platform::Answer answer = platform::Answer::Ok) { m_answers.push_back(Scripted{answer, false}); }
+    // The next box fails with a run-time error instead of answering.
+    void expectFailure() { m_answers.push_back(Scripted{platform::Answer::Ok, true}); }
+    platform::Answer show(const platform::MessageBox& box) override;
+
+    std::vector<platform::MessageBox> boxes;
+    bool allAnswered() const { return m_answers.empty(); }
+
+private:
+    struct Scripted {
+        platform::Answer answer;
+        bool fail;
+    };
+    std::deque<Scripted> m_answers;
+};
+
+} // namespace support

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "environment/context.h"
+#include "support/fakes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace support {
+
+// A temporary installation: root with parameter/, the component folder and the program folder
+// whose executable is named after the component plus a seven-character suffix.
+class Installation {
+public:
+    explicit Installation(const QString& component = QStringLiteral("ServoView"),
+                          const QString& programFolder = QStringLiteral("ServoTool"),
+                          const QString& suffix = QStringLiteral("_Config"));
+
+    QString root() const { return m_dir.path(); }
+    QString component() const { return m_component; }
+    QString programFolder() const { return path(m_programFolder); }
+    QString exeName() const { return m_component + m_suffix; }
+    QString exePath() const { return path(m_programFolder + QLatin1Char('/') + exeName()); }
+    // Absolute path of a file given relative to the root.
+    QString path(const QString& relative) const;
+
+    void write(const QString& relative, const QByteArray& bytes) const;
+    // INI text given with "\n" line ends, written with CR LF.
+    void writeIni(const QString& relative, const QString& text) const;
+    QByteArray read(const QString& relative) const;
+    bool exists(const QString& relative) const;
+
+    // Copies the built program into the program folder.
+    void installProgram() const;
+
+    // A process that looks as if it ran from this installation.
+    FakeProcess process;
+    ScriptedMessages messages;
+    environment::Context context{process, messages};
+
+private:
+    QTemporaryDir m_dir;
+    QString m_component;
+    QString m_programFolder;
+    QString m_suffix;
+};
+
+// Path of the built program.
+QString builtProgram();
+
+} // namespace support
