@@ -22,4 +22,16 @@ QString GetFileNameOnly(Context& ctx, const QString& Path);
 // root/parameter/qelconfiguration.ini, or "" when it does not exist.
 QString GetQELConfigurationIniPath(Context& ctx);
 
+// Project INI file: mode 1 reads (from the suite's SaveAndRestore folder when integrated), mode 2
+// writes (always the installation's); "" when it does not exist.
+QString GetProgramIniPath(Context& ctx, int Mode);
+// root/<component>/<component>.cfg; when it does not exist, says so and ends the program.
+QString GetCFGPath(Context& ctx);
+// root/<component>/<component>.mdb, not tested.
+QString GetPathOCXMDB(Context& ctx);
+// root/<component>/<component>_Source.mdb, or "" when it does not exist.
+QString GetPathSourceOCXMDB(Context& ctx);
+// <SaveAndRestore of IniFile>/<component>/<component>.mdb, or "" when it does not exist.
+QString GetPathMachineCopyMDB(Context& ctx, const QString& IniFile);
+
 } // namespace environment

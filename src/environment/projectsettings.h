@@ -6,5 +6,11 @@ namespace environment {
 
 // Fills ProgramIniPath and ExistingMachines.
 void GetExistingMachines(Context& ctx, const QString& ConfigIni);
+// Entry ValidMachines of the .cfg, unparsed.
+QString GetValidMachines(Context& ctx);
+// "", "part", then the names of DataBaseAdditionalFields.
+QStringList GetAdditionalFieldsMDB(Context& ctx);
+// Fills AdditionalFields, AdditionalFieldsSQL and AdditionalFieldsCount.
+void GetAddFields(Context& ctx);
 
 } // namespace environment
