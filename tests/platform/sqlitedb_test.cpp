@@ -1,0 +1,321 @@
+#include "platform/recordset.h"
+#include "platform/sqlitedb.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using platform::Database;
+using platform::DbError;
+using platform::FieldDef;
+using platform::Recordset;
+using platform::Statement;
+using platform::Transaction;
+
+namespace {
+
+class Engine : public ::testing::Test {
+protected:
+    QString file(const QString& name = QStringLiteral("a.mdb")) const { return dir.filePath(name); }
+    Database create(const QString& name = QStringLiteral("a.mdb")) const
+    {
+        return Database(file(name), Database::Mode::CreateIfMissing);
+    }
+    QTemporaryDir dir;
+};
+
+// Runs f and returns the number of the DbError it throws, 0 when it throws none.
+template <typename F>
+int failureNumber(F&& f)
+{
+    try {
+        f();
+    } catch (const DbError& e) {
+        return e.number;
+    }
+    return 0;
+}
+
+int count(const Database& db, const QString& sql)
+{
+    Statement st(db, sql);
+    return st.step() ? int(st.int64(0)) : -1;
+}
+
+} // namespace
+
+TEST(DeclaredTypes, EveryTypeOfTheVocabularyReadsBackAsWritten)
+{
+    struct Row {
+        int type;
+        int size;
+        const char* declared;
+    };
+    const Row rows[] = {
+        {platform::dbBoolean, 1, "BIT"},      {platform::dbByte, 1, "BYTE"},
+        {platform::dbInteger, 2, "SHORT"},    {platform::dbLong, 4, "LONG"},
+        {platform::dbCurrency, 8, "CURRENCY"}, {platform::dbSingle, 4, "SINGLE"},
+        {platform::dbDouble, 8, "DOUBLE"},    {platform::dbDate, 8, "DATETIME"},
+        {platform::dbBinary, 16, "BINARY(16)"}, {platform::dbText, 50, "TEXT(50)"},
+        {platform::dbLongBinary, 0, "LONGBINARY"}, {platform::dbMemo, 0, "LONGTEXT"},
+        {platform::dbGUID, 16, "GUID"},       {platform::dbDecimal, 16, "DECIMAL(18,0)"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.declared);
+        EXPECT_EQ(platform::declaredType(r.type, r.size), QLatin1String(r.declared));
+        EXPECT_EQ(platform::fieldFromDeclared(QStringLiteral("c"), QLatin1String(r.declared)),
+                  (FieldDef{QStringLiteral("c"), r.type, r.size}));
+    }
+    EXPECT_EQ(failureNumber([] { platform::declaredType(13, 0); }), platform::DbErrInvalidType);
+}
+
+TEST(DeclaredTypes, SynonymsAndForeignTypesAreReadAsTheNearestType)
+{
+    struct Row {
+        const char* declared;
+        int type;
+        int size;
+    };
+    const Row rows[] = {
+        {"smallint", platform::dbInteger, 2},    {"INTEGER", platform::dbLong, 4},
+        {"COUNTER", platform::dbLong, 4},        {"FLOAT", platform::dbDouble, 8},
+        {"REAL", platform::dbSingle, 4},         {"varchar(40)", platform::dbText, 40},
+        {"Text ( 12 )", platform::dbText, 12},   {"TEXT", platform::dbText, 255},
+        {"MEMO", platform::dbMemo, 0},           {"BOOLEAN", platform::dbBoolean, 1},
+        {"NUMERIC(10,2)", platform::dbDecimal, 16}, {"BIGINT", platform::dbLong, 4},
+        {"CLOB", platform::dbMemo, 0},           {"", platform::dbLongBinary, 0},
+        {"WHATEVER", platform::dbDouble, 8},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.declared);
+        const FieldDef f = platform::fieldFromDeclared(QStringLiteral("c"), QLatin1String(r.declared));
+        EXPECT_EQ(f.type, r.type);
+        EXPECT_EQ(f.size, r.size);
+    }
+}
+
+TEST_F(Engine, TableRebuiltFromAnothersColumnsHasTheirNamesTypesAndSizesButNoKeyIndexOrDefault)
+{
+    Database db = create();
+    db.execute(QStringLiteral(
+        "CREATE TABLE Source_PRESET_DEFS (ID INTEGER PRIMARY KEY AUTOINCREMENT, \"machine type\" TEXT(20) NOT NULL "
+        "DEFAULT 'x', var_name TEXT(100) UNIQUE, category_id LONG CHECK (category_id > 0), offset_or_bitno SHORT, "
+        "isBitArray BIT, note LONGTEXT, abs_min DOUBLE, stamp DATETIME, blob LONGBINARY, b BINARY(8), g GUID, "
+        "c CURRENCY, s SINGLE, y BYTE, d DECIMAL(18,0))"));
+    db.execute(QStringLiteral("CREATE INDEX ix ON Source_PRESET_DEFS(offset_or_bitno)"));
+
+    platform::TableDef def = db.tableDef(QStringLiteral("Source_PRESET_DEFS"));
+    def.name = QStringLiteral("PRESET_DEFS");
+    db.appendTableDef(def);
+
+    // SQLite's own tables (here the auto-number counter) are not table definitions.
+    EXPECT_EQ(db.tableDefs(), (QStringList{QStringLiteral("Source_PRESET_DEFS"), QStringLiteral("PRESET_DEFS")}));
+    const platform::TableDef rebuilt = db.tableDef(QStringLiteral("PRESET_DEFS"));
+    EXPECT_EQ(rebuilt.fields, def.fields);
+    ASSERT_EQ(rebuilt.fields.size(), 16u);
+    // The auto-number column is a plain number column now.
+    EXPECT_EQ(rebuilt.fields[0], (FieldDef{QStringLiteral("ID"), platform::dbLong, 4}));
+    EXPECT_EQ(rebuilt.fields[1], (FieldDef{QStringLiteral("machine type"), platform::dbText, 20}));
+
+    EXPECT_EQ(count(db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE tbl_name = 'PRESET_DEFS' AND "
+                                       "type = 'index'")),
+              0);
+    EXPECT_EQ(count(db, QStringLiteral("SELECT count(*) FROM pragma_table_info('PRESET_DEFS') WHERE pk <> 0 OR "
+                                       "\"notnull\" <> 0 OR dflt_value IS NOT NULL")),
+              0);
+    // No key, no rule, no default: a row of nulls and a repeated name go in, and ID is not numbered.
+    db.execute(QStringLiteral("INSERT INTO PRESET_DEFS (var_name, category_id) VALUES ('v', -1), ('v', -1)"));
+    EXPECT_EQ(count(db, QStringLiteral("SELECT count(*) FROM PRESET_DEFS WHERE ID IS NULL AND \"machine type\" IS "
+                                       "NULL")),
+              2);
+}
+
+TEST_F(Engine, TableDefinitionsFailAsTheEngineDoes)
+{
+    Database db = create();
+    db.execute(QStringLiteral("CREATE TABLE t (a LONG)"));
+    EXPECT_EQ(failureNumber([&] { db.tableDef(QStringLiteral("missing")); }), platform::DbErrItemNotFound);
+    EXPECT_EQ(failureNumber([&] { db.deleteTableDef(QStringLiteral("missing")); }), platform::DbErrItemNotFound);
+    EXPECT_EQ(failureNumber([&] { db.appendTableDef({QStringLiteral("T"), {{QStringLiteral("b"), 4, 4}}}); }),
+              platform::DbErrTableExists);
+    EXPECT_TRUE(db.hasTableDef(QStringLiteral("T")));
+    db.deleteTableDef(QStringLiteral("t"));
+    EXPECT_TRUE(db.tableDefs().isEmpty());
+}
+
+TEST_F(Engine, AssigningAColumnNameRenamesItInTheStoredTable)
+{
+    {
+        Database db = create();
+        db.execute(QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, CATEGORIE LONG, category TEXT(5))"));
+        db.execute(QStringLiteral("INSERT INTO PRESET_DEFS VALUES (1, 370, 'a')"));
+        db.renameField(QStringLiteral("PRESET_DEFS"), QStringLiteral("CATEGORIE"), QStringLiteral("category_id"));
+        // A name the table already has is refused and the old column stays.
+        EXPECT_NE(failureNumber([&] {
+                      db.renameField(QStringLiteral("PRESET_DEFS"), QStringLiteral("category"),
+                                     QStringLiteral("CATEGORY_ID"));
+                  }),
+                  0);
+    }
+    const Database again(file());
+    const platform::TableDef def = again.tableDef(QStringLiteral("PRESET_DEFS"));
+    ASSERT_EQ(def.fields.size(), 3u);
+    EXPECT_EQ(def.fields[1], (FieldDef{QStringLiteral("category_id"), platform::dbLong, 4}));
+    EXPECT_EQ(def.fields[2].name, QStringLiteral("category"));
+    Recordset rs = Recordset::table(again, QStringLiteral("PRESET_DEFS"));
+    EXPECT_EQ(rs.value(QStringLiteral("CATEGORY_ID")), QVariant(qint64(370)));
+}
+
+TEST_F(Engine, ValuesOfEveryTypeRoundTripWithNullKeptApartFromEmpty)
+{
+    const QByteArray bytes("\0\1\2\xff", 4);
+    const QList<QVariant> values = {QVariant(qint64(-1)),        QVariant(qint64(255)),
+                                    QVariant(qint64(-32768)),    QVariant(qint64(2147483647)),
+                                    QVariant(12.3456),           QVariant(0.5),
+                                    QVariant(1e300),             QVariant(QStringLiteral("2024-02-29 23:59:59")),
+                                    QVariant(bytes),             QVariant(QStringLiteral("007")),
+                                    QVariant(bytes),             QVariant(QStringLiteral("Grüße ###Servo \"x\"")),
+                                    QVariant(QStringLiteral("{0000-1}")), QVariant(qint64(7))};
+    {
+        Database db = create();
+        db.execute(QStringLiteral("CREATE TABLE t (a BIT, b BYTE, c SHORT, d LONG, e CURRENCY, f SINGLE, g DOUBLE, "
+                                  "h DATETIME, i BINARY(4), j TEXT(10), k LONGBINARY, l LONGTEXT, m GUID, n "
+                                  "DECIMAL(18,0))"));
+        Transaction tx(db);
+        Recordset rs = Recordset::table(db, QStringLiteral("t"));
+        rs.addNew();
+        for (int i = 0; i < values.size(); ++i)
+            rs.setValue(i, values[i]);
+        rs.update();
+        rs.addNew(); // nothing assigned: every field absent
+        rs.update();
+        rs.addNew();
+        rs.setValue(QStringLiteral("J"), QString(""));
+        rs.setValue(QStringLiteral("l"), QString(""));
+        rs.update();
+        EXPECT_EQ(rs.recordCount(), 3);
+        tx.commit();
+    }
+    const Database db(file());
+    Recordset rs = Recordset::table(db, QStringLiteral("t"));
+    ASSERT_EQ(rs.recordCount(), 3);
+    for (int i = 0; i < values.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rs.value(i), values[i]);
+        EXPECT_EQ(rs.value(i).typeId(), values[i].typeId());
+    }
+    rs.moveNext();
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_TRUE(rs.value(i).isNull()) << i;
+    rs.moveNext();
+    EXPECT_FALSE(rs.value(QStringLiteral("j")).isNull());
+    EXPECT_EQ(rs.value(QStringLiteral("j")).toString(), QString());
+    EXPECT_FALSE(rs.value(QStringLiteral("l")).isNull());
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+}
+
+TEST_F(Engine, RecordsetOnAStatementEditsTheMatchedRowsOnlyAndCountsAFreshResult)
+{
+    Database db = create();
+    db.execute(QStringLiteral("CREATE TABLE t (ID LONG, var_name TEXT(50), min DOUBLE)"));
+    db.execute(QStringLiteral("INSERT INTO t VALUES (1, 'A\"b', 1), (2, 'x', 2), (3, 'a\"B', 3)"));
+    Statement lookup(db, QStringLiteral("SELECT rowid, * FROM t WHERE var_name = ?1 COLLATE NOCASE"));
+
+    lookup.bind(1, QStringLiteral("nothing"));
+    Recordset none = Recordset::query(lookup, QStringLiteral("t"));
+    EXPECT_EQ(none.recordCount(), 0);
+    EXPECT_TRUE(none.eof());
+    EXPECT_EQ(failureNumber([&] { none.moveFirst(); }), platform::DbErrNoCurrentRecord);
+    EXPECT_EQ(failureNumber([&] { none.edit(); }), platform::DbErrNoCurrentRecord);
+
+    lookup.bind(1, QStringLiteral("a\"b"));
+    Recordset hits = Recordset::query(lookup, QStringLiteral("t"));
+    EXPECT_EQ(hits.recordCount(), 2);
+    EXPECT_EQ(hits.fieldCount(), 3); // the rowid is not a field
+    while (!hits.eof()) {
+        hits.edit();
+        hits.setValue(QStringLiteral("VAR_NAME"), QStringLiteral("new"));
+        EXPECT_EQ(hits.value(1), QVariant(QStringLiteral("new"))); // the record being written
+        hits.update();
+        hits.moveNext();
+    }
+    EXPECT_EQ(failureNumber([&] { hits.moveNext(); }), platform::DbErrNoCurrentRecord);
+
+    Statement all(db, QStringLiteral("SELECT ID, var_name, min FROM t ORDER BY ID"));
+    Recordset rows = Recordset::query(all);
+    QStringList seen;
+    for (; !rows.eof(); rows.moveNext())
+        seen << rows.value(1).toString() + QLatin1Char('/') + rows.value(QStringLiteral("min")).toString();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("new/1"), QStringLiteral("x/2"), QStringLiteral("new/3")}));
+    // A plain result cannot be written.
+    rows.moveFirst();
+    EXPECT_EQ(failureNumber([&] { rows.edit(); }), platform::DbErrReadOnly);
+    EXPECT_EQ(failureNumber([&] { rows.addNew(); }), platform::DbErrReadOnly);
+}
+
+TEST_F(Engine, RecordsetMisuseFailsWithTheEnginesNumbers)
+{
+    Database db = create();
+    db.execute(QStringLiteral("CREATE TABLE t (a LONG)"));
+    db.execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+    Recordset rs = Recordset::table(db, QStringLiteral("t"));
+    EXPECT_EQ(failureNumber([&] { rs.setValue(0, 2); }), platform::DbErrUpdateWithoutEdit);
+    EXPECT_EQ(failureNumber([&] { rs.update(); }), platform::DbErrUpdateWithoutEdit);
+    EXPECT_EQ(failureNumber([&] { rs.value(QStringLiteral("b")); }), platform::DbErrItemNotFound);
+    EXPECT_EQ(failureNumber([&] { rs.value(1); }), platform::DbErrItemNotFound);
+    EXPECT_EQ(rs.fieldIndex(QStringLiteral("b")), -1);
+    EXPECT_EQ(failureNumber([&] { Recordset::table(db, QStringLiteral("nope")); }), platform::DbErrNoTable);
+    EXPECT_EQ(failureNumber([&] { Statement(db, QStringLiteral("SELECT nope FROM t")); }), 3001);
+    rs.close();
+    EXPECT_EQ(failureNumber([&] { rs.eof(); }), platform::DbErrObjectClosed);
+    db.close();
+    EXPECT_EQ(failureNumber([&] { db.tableDefs(); }), platform::DbErrObjectClosed);
+}
+
+TEST_F(Engine, OpeningFindsTheFileInAnyLetterCaseAndRefusesWhatIsNoDatabase)
+{
+    create(QStringLiteral("Servo.mdb")).execute(QStringLiteral("CREATE TABLE t (a LONG)"));
+    EXPECT_TRUE(Database(file(QStringLiteral("SERVO.MDB"))).hasTableDef(QStringLiteral("t")));
+    EXPECT_EQ(failureNumber([&] { Database(file(QStringLiteral("none.mdb"))); }), platform::DbErrFileNotFound);
+    EXPECT_EQ(failureNumber([&] { Database none{QString()}; }), platform::DbErrFileNotFound);
+    EXPECT_FALSE(QFile::exists(file(QStringLiteral("none.mdb"))));
+
+    QFile jet(file(QStringLiteral("jet.mdb")));
+    ASSERT_TRUE(jet.open(QIODevice::WriteOnly));
+    jet.write(QByteArray(4096, 'J'));
+    jet.close();
+    EXPECT_EQ(failureNumber([&] { Database(file(QStringLiteral("jet.mdb"))); }), 3026); // SQLITE_NOTADB
+}
+
+TEST_F(Engine, TransactionRollsBackUnlessCommittedAndLeavesNoJournalBehind)
+{
+    {
+        Database db = create();
+        db.execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+        db.execute(QStringLiteral("CREATE TABLE t (a LONG)"));
+    }
+    Database db(file());
+    Statement mode(db, QStringLiteral("PRAGMA journal_mode"));
+    ASSERT_TRUE(mode.step());
+    EXPECT_EQ(mode.value(0), QVariant(QStringLiteral("delete")));
+    mode.reset();
+    {
+        Transaction tx(db);
+        db.execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+        // Nothing is visible to another connection before the commit.
+        EXPECT_EQ(count(Database(file()), QStringLiteral("SELECT count(*) FROM t")), 0);
+    }
+    EXPECT_EQ(count(db, QStringLiteral("SELECT count(*) FROM t")), 0);
+    {
+        Transaction tx(db);
+        EXPECT_NE(failureNumber([&] { Transaction nested(db); }), 0);
+        db.execute(QStringLiteral("INSERT INTO t VALUES (2)"));
+        tx.commit();
+        EXPECT_EQ(failureNumber([&] { tx.commit(); }), platform::DbErrObjectClosed);
+    }
+    EXPECT_EQ(count(Database(file()), QStringLiteral("SELECT count(*) FROM t")), 1);
+    EXPECT_FALSE(QFile::exists(file() + QStringLiteral("-journal")));
+    EXPECT_FALSE(QFile::exists(file() + QStringLiteral("-wal")));
+}
