@@ -49,8 +49,7 @@ void Recordset::load(Statement& statement, bool hasRowid)
     statement.reset();
     const int first = hasRowid ? 1 : 0;
     const int columns = statement.columnCount();
-    for (int c = first; c < columns; ++c)
-        m_names << statement.columnName(c);
+    m_names = hasRowid ? statement.columnNames().mid(1) : statement.columnNames();
     while (statement.step()) {
         if (hasRowid)
             m_rowids.push_back(statement.int64(0));
@@ -191,12 +190,12 @@ void Recordset::edit()
     m_mode = Mode::Editing;
 }
 
-Statement& Recordset::writeStatement(bool insert)
+sqlite3_stmt* Recordset::writeStatement(bool insert)
 {
     auto& cache = insert ? m_inserts : m_updates;
-    std::unique_ptr<Statement>& st = cache[m_assigned];
+    sqlite3_stmt*& st = cache[m_assigned];
     if (st)
-        return *st;
+        return st;
     QStringList columns;
     for (int i = 0; i < m_names.size(); ++i) {
         if (m_assigned[i])
@@ -221,8 +220,8 @@ Statement& Recordset::writeStatement(bool insert)
                   .arg(quoteIdentifier(m_table), sets.join(QStringLiteral(", ")))
                   .arg(columns.size() + 1);
     }
-    st.reset(new Statement(m_conn, sql));
-    return *st;
+    st = m_conn->cached(sql);
+    return st;
 }
 
 void Recordset::update()
@@ -236,15 +235,15 @@ void Recordset::update()
         m_mode = Mode::Browse;
         return;
     }
-    Statement& st = writeStatement(insert);
+    sqlite3_stmt* st = writeStatement(insert);
     int parameter = 0;
     for (int i = 0; i < m_names.size(); ++i) {
         if (m_assigned[i])
-            st.bind(++parameter, m_buffer[i]);
+            detail::bindValue(m_conn->db, st, ++parameter, m_buffer[i]);
     }
     if (!insert)
-        st.bind(++parameter, QVariant(m_rowids[m_current]));
-    st.execute();
+        detail::bindValue(m_conn->db, st, ++parameter, QVariant(m_rowids[m_current]));
+    detail::run(m_conn->db, st);
     if (insert) {
         ++m_added;
     } else {

@@ -77,7 +77,7 @@ private:
     void checkOpen() const;
     int checkedPosition(int position) const;
     int namedPosition(const QString& name) const;
-    Statement& writeStatement(bool insert);
+    sqlite3_stmt* writeStatement(bool insert);
 
     std::shared_ptr<detail::Connection> m_conn;
     bool m_open = false;
@@ -91,9 +91,9 @@ private:
     Mode m_mode = Mode::Browse;
     std::vector<QVariant> m_buffer;
     std::vector<bool> m_assigned;
-    // Write statements by the set of fields they write, prepared once.
-    std::map<std::vector<bool>, std::unique_ptr<Statement>> m_inserts;
-    std::map<std::vector<bool>, std::unique_ptr<Statement>> m_updates;
+    // Write statements by the set of fields they write, prepared once per connection.
+    std::map<std::vector<bool>, sqlite3_stmt*> m_inserts;
+    std::map<std::vector<bool>, sqlite3_stmt*> m_updates;
 };
 
 } // namespace platform

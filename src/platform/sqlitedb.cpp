@@ -19,6 +19,37 @@ DbError::DbError(int number, QString description)
 
 namespace detail {
 
+Connection::~Connection()
+{
+    for (sqlite3_stmt* stmt : std::as_const(statements))
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+}
+
+sqlite3_stmt* Connection::cached(const QString& sql)
+{
+    sqlite3_stmt*& stmt = statements[sql];
+    if (!stmt) {
+        const int rc = sqlite3_prepare_v3(db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            statements.remove(sql);
+            fail(db, rc);
+        }
+    }
+    return stmt;
+}
+
+void run(sqlite3* db, sqlite3_stmt* stmt)
+{
+    sqlite3_reset(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
+        fail(db, rc);
+}
+
 void fail(sqlite3* db, int rc)
 {
     const char* message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -224,6 +255,10 @@ Database::Database(const QString& path, Mode mode)
     if (rc != SQLITE_OK)
         detail::fail(handle, rc);
     sqlite3_extended_result_codes(handle, 0);
+    // A double-quoted name is always a name: without this SQLite would take a quoted column
+    // that does not exist for a text constant and quietly match nothing.
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(handle, 2000);
     m_conn = std::move(conn);
     m_path = std::move(resolved);
@@ -326,7 +361,8 @@ Statement::~Statement()
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : m_conn(std::move(other.m_conn)), m_stmt(std::exchange(other.m_stmt, nullptr)), m_sql(std::move(other.m_sql))
+    : m_conn(std::move(other.m_conn)), m_stmt(std::exchange(other.m_stmt, nullptr)), m_sql(std::move(other.m_sql)),
+      m_names(std::move(other.m_names))
 {
 }
 
@@ -337,6 +373,7 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_conn = std::move(other.m_conn);
         m_sql = std::move(other.m_sql);
+        m_names = std::move(other.m_names);
     }
     return *this;
 }
@@ -377,7 +414,17 @@ int Statement::columnCount() const
 
 QString Statement::columnName(int column) const
 {
-    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+    return columnNames().value(column);
+}
+
+const QStringList& Statement::columnNames() const
+{
+    if (m_names.isEmpty()) {
+        const int count = sqlite3_column_count(m_stmt);
+        for (int c = 0; c < count; ++c)
+            m_names << QString::fromUtf8(sqlite3_column_name(m_stmt, c));
+    }
+    return m_names;
 }
 
 QVariant Statement::value(int column) const

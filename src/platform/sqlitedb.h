@@ -169,6 +169,7 @@ public:
 
     int columnCount() const;
     QString columnName(int column) const;
+    const QStringList& columnNames() const;
     // Value of a column of the current row: null for NULL, qint64, double, QString or QByteArray.
     QVariant value(int column) const;
     qint64 int64(int column) const;
@@ -182,6 +183,7 @@ private:
     std::shared_ptr<detail::Connection> m_conn;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
+    mutable QStringList m_names;
 };
 
 // Begins a transaction; rolls it back on destruction unless commit() ran. The destructor never

@@ -4,17 +4,24 @@
 
 #include "platform/sqlitedb.h"
 
+#include <QHash>
+
 #include <sqlite3.h>
 
 namespace platform::detail {
 
 struct Connection {
     explicit Connection(sqlite3* handle) : db(handle) {}
-    ~Connection() { sqlite3_close_v2(db); }
+    ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // A statement prepared once for the connection's lifetime (the write statements of
+    // recordsets, which come and go by the thousand in a closing run). Throws DbError.
+    sqlite3_stmt* cached(const QString& sql);
+
     sqlite3* db;
+    QHash<QString, sqlite3_stmt*> statements;
 };
 
 // Throws the engine's failure for a result code other than SQLITE_OK/ROW/DONE.
@@ -23,5 +30,7 @@ void check(sqlite3* db, int rc);
 
 void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value);
 QVariant columnValue(sqlite3_stmt* stmt, int column);
+// Steps a statement to its end and resets it; throws DbError on failure.
+void run(sqlite3* db, sqlite3_stmt* stmt);
 
 } // namespace platform::detail

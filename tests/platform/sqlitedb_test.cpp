@@ -268,6 +268,9 @@ TEST_F(Engine, RecordsetMisuseFailsWithTheEnginesNumbers)
     EXPECT_EQ(rs.fieldIndex(QStringLiteral("b")), -1);
     EXPECT_EQ(failureNumber([&] { Recordset::table(db, QStringLiteral("nope")); }), platform::DbErrNoTable);
     EXPECT_EQ(failureNumber([&] { Statement(db, QStringLiteral("SELECT nope FROM t")); }), 3001);
+    // A quoted name that is no column is an error, not a text constant.
+    EXPECT_EQ(failureNumber([&] { Statement(db, QStringLiteral("SELECT a FROM t WHERE \"nope\" = 'nope'")); }),
+              3001);
     rs.close();
     EXPECT_EQ(failureNumber([&] { rs.eof(); }), platform::DbErrObjectClosed);
     db.close();

@@ -1,0 +1,261 @@
+#include "database/generation.h"
+#include "database/lookups.h"
+#include "platform/recordset.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace database {
+
+namespace {
+
+// Categories of slots 11 to 30 and 31 to 50; a template category of 360 stays in every slot.
+constexpr qint64 kCategorySlots11To30 = 310;
+constexpr qint64 kCategorySlots31To50 = 370;
+constexpr double kCategoryKept = 360;
+
+// Lets the window repaint during a long generation. Asking the event loop for every column
+// would cost more than writing the records, so it is asked at most every few milliseconds.
+class Yield {
+public:
+    Yield() { m_timer.start(); }
+    void operator()()
+    {
+        if (m_timer.hasExpired(kIntervalMs)) {
+            QCoreApplication::processEvents();
+            m_timer.restart();
+        }
+    }
+
+private:
+    static constexpr qint64 kIntervalMs = 30;
+    QElapsedTimer m_timer;
+};
+
+QVariant slotCategory(const QVariant& t, int slot)
+{
+    // An absent category compares to nothing and stays absent.
+    if (t.isNull())
+        return t;
+    switch (t.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        break;
+    default:
+        environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+    }
+    if (t.toDouble() == kCategoryKept)
+        return t;
+    if (slot > 10 && slot <= 30)
+        return QVariant(kCategorySlots11To30);
+    if (slot > 30 && slot <= environment::kMaxSlots)
+        return QVariant(kCategorySlots31To50);
+    return t;
+}
+
+class Generator {
+public:
+    Generator(environment::Handler& h, platform::Database& db, const environment::EditingState& state,
+              const NamingState& naming, ComponentDatabase& component)
+        : h(h), ctx(h.context()), db(db), state(state), naming(naming), component(component)
+    {
+    }
+
+    void run(const ServedMachine& served);
+
+private:
+    bool loadTemplates();
+    void describeTarget();
+    void writeRecord(int machine, int slot, int row, int record);
+    void fillColumn(int f, int slot, int row);
+    QString varName(const QString& templateValue);
+    const QVariant& targetValue(int position, const QString& name) const
+    {
+        return position >= 0 ? target->value(position) : target->value(name);
+    }
+
+    environment::Handler& h;
+    environment::Context& ctx;
+    platform::Database& db;
+    const environment::EditingState& state;
+    const NamingState& naming;
+    ComponentDatabase& component;
+    Yield yield;
+
+    std::optional<platform::Recordset> target;
+    // templates[r][j]: value of column j of template row r (rows from 1, columns 0..c).
+    std::vector<std::vector<QVariant>> templates;
+    int columnCount = 0;
+    int idColumn = -1;
+    int partColumn = -1;
+    int offsetColumn = -1;
+    std::vector<char> isVarName;
+    std::vector<char> isCategoryId;
+
+    QString machineName;
+    QString servo;
+    // The variable name in both systems' forms; a failing step leaves the previous record's.
+    QString candidates[2];
+};
+
+bool Generator::loadTemplates()
+{
+    std::optional<platform::Statement> read;
+    std::optional<platform::Recordset> rows;
+    if (!guarded(h, [&] {
+            read.emplace(db, TemplateReadSql());
+            rows.emplace(platform::Recordset::query(*read));
+        }))
+        return false;
+    qint16 n = 0;
+    guarded(h, [&] { n = environment::toInt16(rows->recordCount()); });
+    if (n <= 0)
+        return false;
+    return guarded(h, [&] {
+        rows->moveFirst();
+        const int c = rows->fieldCount();
+        templates.assign(size_t(n) + 1, std::vector<QVariant>(size_t(c) + 1));
+        for (int r = 1; r <= n; ++r) {
+            for (int j = 0; j < c; ++j)
+                templates[r][j] = rows->value(j);
+            rows->moveNext();
+            yield();
+        }
+    });
+}
+
+void Generator::describeTarget()
+{
+    columnCount = target->fieldCount();
+    isVarName.assign(columnCount, 0);
+    isCategoryId.assign(columnCount, 0);
+    for (int f = 0; f < columnCount; ++f) {
+        const QString name = target->fieldName(f).toUpper();
+        isVarName[f] = name == kColumnVarName.toUpper();
+        isCategoryId[f] = name == kColumnCategoryId.toUpper();
+    }
+    idColumn = target->fieldIndex(kColumnId);
+    partColumn = target->fieldIndex(kColumnPart);
+    offsetColumn = target->fieldIndex(kColumnOffset);
+}
+
+void Generator::run(const ServedMachine& served)
+{
+    // Without its target or its templates nothing can be generated: the failure is reported
+    // once instead of for every statement of every record.
+    if (!guarded(h, [&] { target.emplace(platform::Recordset::table(db, kDefsTable)); }))
+        return;
+    if (!loadTemplates())
+        return;
+    guarded(h, [&] { describeTarget(); });
+
+    const QStringList& machines = ctx.project.ExistingMachines;
+    if (machines.isEmpty()) {
+        h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
+        return;
+    }
+    const int rows = int(templates.size()) - 1;
+    int record = 1;
+    for (int m = 1; m < machines.size(); ++m) {
+        bool isServed = false;
+        h([&] { isServed = served(m); });
+        if (!isServed)
+            continue;
+        qint16 slotCount = 0;
+        if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
+            continue;
+        machineName = machines.at(m);
+        for (int s = 1; s <= slotCount; ++s) {
+            if (!h([&] {
+                    servo = QString::number(state.Servo[m][environment::checkIndex(s, 1, environment::kMaxSlots)]);
+                }))
+                continue;
+            for (int r = 1; r <= rows; ++r) {
+                yield();
+                // The record number is a 16-bit counter: no record can be numbered beyond it.
+                if (record > std::numeric_limits<qint16>::max()) {
+                    h.report(environment::RunTimeError(environment::ErrOverflow, QStringLiteral("Overflow")));
+                    return;
+                }
+                writeRecord(m, s, r, record);
+                ++record;
+            }
+        }
+    }
+}
+
+void Generator::writeRecord(int machine, int slot, int row, int record)
+{
+    Q_UNUSED(machine);
+    guarded(h, [&] { target->addNew(); });
+    guarded(h, [&] {
+        if (idColumn >= 0)
+            target->setValue(idColumn, QVariant(qint64(record)));
+        else
+            target->setValue(kColumnId, QVariant(qint64(record)));
+    });
+    for (int f = 1; f < columnCount; ++f)
+        fillColumn(f, slot, row);
+    guarded(h, [&] { target->update(); });
+}
+
+void Generator::fillColumn(int f, int slot, int row)
+{
+    const std::vector<QVariant>& values = templates[row];
+    const QVariant* t = nullptr;
+    if (!h([&] { t = &values.at(environment::checkIndex(f, 0, int(values.size()) - 1)); }))
+        return;
+    if (!isText(*t)) {
+        guarded(h, [&] { target->setValue(f, isCategoryId[f] ? slotCategory(*t, slot) : *t); });
+        return;
+    }
+    QString value = isVarName[f] ? varName(t->toString())
+                                 : ReplaceSearchItem(ctx, t->toString(), kMachinePlaceholder, machineName);
+    guarded(h, [&] {
+        const QVariant& offset = targetValue(offsetColumn, kColumnOffset);
+        if (!hasValue(offset))
+            return;
+        const QString bit = QString::number(environment::toInt16(qint64(toWholeNumber(offset)) + 1));
+        value = ReplaceSearchItem(ctx, value, kTextPlaceholder, bit);
+        value = ReplaceSearchItem(ctx, value, kServoPlaceholder, servo);
+        value = ReplaceSearchItem(ctx, value, kParameterPlaceholder, servo);
+    });
+    guarded(h, [&] { target->setValue(f, value); });
+}
+
+QString Generator::varName(const QString& templateValue)
+{
+    for (int k = 0; k < 2; ++k) {
+        guarded(h, [&] {
+            const qint16 part = toWholeNumber(targetValue(partColumn, kColumnPart));
+            const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+            candidates[k] = ReplaceSearchItem(ctx, pattern, kVarNamePlaceholder, templateValue);
+        });
+    }
+    for (QString& candidate : candidates) {
+        candidate = ReplaceSearchItem(ctx, candidate, kMachinePlaceholder, machineName);
+        candidate = ReplaceSearchItem(ctx, candidate, kMachinePlaceholder, machineName);
+        candidate = ReplaceSearchItem(ctx, candidate, kServoPlaceholder, servo);
+        candidate = ReplaceSearchItem(ctx, candidate, kParameterPlaceholder, servo);
+    }
+    VarNameInQuelleErsetzen(ctx, component, naming, candidates[0], candidates[1]);
+    QString value;
+    guarded(h, [&] { value = candidates[environment::checkIndex(naming.VWStudioMode, 0, 1)]; });
+    return value;
+}
+
+} // namespace
+
+void GenerateRecordSets(environment::Handler& h, platform::Database& db, const environment::EditingState& state,
+                        const NamingState& naming, ComponentDatabase& component, const ServedMachine& served)
+{
+    Generator(h, db, state, naming, component).run(served);
+}
+
+} // namespace database

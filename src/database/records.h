@@ -1,0 +1,108 @@
+#pragma once
+
+// The parameter-definition tables, the placeholders of their template values, the name
+// patterns and the statements the closing run issues on them.
+
+#include "environment/errors.h"
+#include "platform/sqlitedb.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace database {
+
+// Tables: templates and name patterns in the component template database; the generated table
+// there and, from the previous run, in the component database.
+inline const QString kTemplateTable = QStringLiteral("Source_PRESET_DEFS");
+inline const QString kPatternTable = QStringLiteral("Source_DEFS");
+inline const QString kDefsTable = QStringLiteral("PRESET_DEFS");
+
+// Columns the procedures address by name (the rest are carried through by position).
+inline const QString kColumnId = QStringLiteral("ID");
+inline const QString kColumnVarName = QStringLiteral("var_name");
+inline const QString kColumnCategoryId = QStringLiteral("category_id");
+inline const QString kColumnOffset = QStringLiteral("offset_or_bitno");
+inline const QString kColumnPart = QStringLiteral("part");
+inline const QString kOldCategoryColumn = QStringLiteral("CATEGORIE");
+// Number of columns of the standard set (fourteen plus part).
+inline constexpr int kStandardColumnCount = 15;
+
+// Placeholders of template values; each is found without regard to letter case.
+inline const QString kVarNamePlaceholder = QStringLiteral("###Var_Name");
+inline const QString kMachinePlaceholder = QStringLiteral("###machine");
+inline const QString kServoPlaceholder = QStringLiteral("###Servo");
+inline const QString kParameterPlaceholder = QStringLiteral("###parameter");
+inline const QString kTextPlaceholder = QStringLiteral("###text");
+
+inline constexpr int kMaxParts = 50;
+// Naming systems: 0 the VisiWin 32 form of variable names, 1 the VisiWin Studio form.
+inline const QString kSystemNames[2] = {QStringLiteral("VISIWIN32"), QStringLiteral("VISIWINSTUDIO")};
+
+// The variable-name patterns per naming system and part, and the system in use. The closing run
+// fills them; they stay for the rest of the program run.
+struct NamingState {
+    // VarNamePatterns[system][part], part 1..50; element 0 is never used.
+    std::array<std::array<QString, kMaxParts + 1>, 2> VarNamePatterns{};
+    qint16 VWStudioMode = 0;
+};
+
+// The statements, prepared with bound parameters; text compares without regard to letter case.
+// Template read: every template row in ID order.
+QString TemplateReadSql();
+// Rename lookup: rowid, then every column of the PRESET_DEFS records whose var_name is ?1.
+QString RenameLookupSql();
+// Takeover match: rowid, ID, machine_type, type, var_name, category_id, isBitArray,
+// offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass, then the additional fields
+// (AdditionalFields from element 1 on), of the PRESET_DEFS records whose machine_type is ?1,
+// var_name ?2 and offset_or_bitno ?3 (a null ?3 matches nothing).
+QString TakeoverMatchSql(const QStringList& AdditionalFields);
+
+// Recreates a table with the columns (name, type, size, in order) of another one: no key, no
+// index, nothing else carried over. A table of exactly that name (letter case significant) is
+// dropped first. Throws platform::DbError.
+void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to);
+
+// Values as the generation reads them.
+// True for a text value.
+inline bool isText(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QString;
+}
+// True unless absent or the empty text.
+inline bool hasValue(const QVariant& v)
+{
+    return !v.isNull() && !(isText(v) && v.toString().isEmpty());
+}
+// The value as a 16-bit whole number, halves rounded to even: absent raises 94 "Invalid use of
+// Null", text that is no number and binary data 13 "Type mismatch", a value out of range 6.
+qint16 toWholeNumber(const QVariant& v);
+
+// Runs one statement of a procedure through its handler, with engine failures reported as
+// run-time errors carrying the engine's number and message.
+template <typename Statement>
+bool guarded(environment::Handler& h, Statement&& statement)
+{
+    return h([&] {
+        try {
+            std::forward<Statement>(statement)();
+        } catch (const platform::DbError& e) {
+            throw environment::RunTimeError(e.number, e.description, QStringLiteral("SQLite"));
+        }
+    });
+}
+
+// The object a failed open left unset: raises 91 as the run-time does.
+template <typename T>
+T& required(std::optional<T>& object)
+{
+    if (!object)
+        environment::raise(91, QStringLiteral("Object variable or With block variable not set"));
+    return *object;
+}
+
+} // namespace database

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/sqlitedb.h"
+#include "support/installation.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace fixtures {
+
+// Template columns in the order the generator needs: part and offset_or_bitno before the text
+// columns whose placeholders depend on them.
+inline const QString kTemplateColumns = QStringLiteral(
+    "ID COUNTER, part SHORT, machine_type TEXT(50), type TEXT(50), offset_or_bitno SHORT, var_name TEXT(100), "
+    "category_id LONG, isBitArray BIT, text TEXT(255), page_name TEXT(100), abs_min DOUBLE, abs_max DOUBLE, "
+    "min DOUBLE, max DOUBLE, pass SHORT");
+
+// Creates (or opens) a database file and runs the statements in order.
+platform::Database makeDatabase(const QString& path, const QStringList& statements);
+
+// The rows of a query, each as its values joined by "|", an absent value written as "~".
+QStringList rows(const platform::Database& db, const QString& sql);
+
+// An installation whose reports go to the error log only (a silent run), so tests read them
+// back as lines.
+struct SilentInstallation : support::Installation {
+    SilentInstallation() { context.mode.SilentMode = true; }
+    // Lines of the error log: "Fehler in <component> / <source> / <procedure> (Nr. n) :<text>".
+    QStringList reports() const;
+};
+
+} // namespace fixtures
