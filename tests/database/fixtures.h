@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <ostream>
+
 namespace fixtures {
 
 // Template columns in the order the generator needs: part and offset_or_bitno before the text
@@ -30,3 +32,9 @@ struct SilentInstallation : support::Installation {
 };
 
 } // namespace fixtures
+
+// Readable failure output for texts.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
