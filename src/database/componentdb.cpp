@@ -6,7 +6,75 @@
 namespace database {
 
 namespace {
-const QString kLookupIndex = QStringLiteral("kalvia_run_var_name");
+
+inline char16_t asciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+}
+
+} // namespace
+
+quint64 ComponentDatabase::nocaseHash(QStringView name)
+{
+    quint64 h = 14695981039346656037ULL; // FNV-1a
+    for (const QChar c : name) {
+        h ^= asciiUpper(c.unicode());
+        h *= 1099511628211ULL;
+    }
+    // FNV's low bits, which pick the slot, vary little between similar names: mix them.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
+}
+
+ComponentDatabase::Slot* ComponentDatabase::findSlot(quint64 key)
+{
+    if (m_slots.empty())
+        return nullptr;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (!slot.used)
+            return nullptr;
+        if (slot.key == key)
+            return &slot;
+    }
+}
+
+ComponentDatabase::Slot& ComponentDatabase::slotFor(quint64 key)
+{
+    if ((m_slotsUsed + 1) * 2 > m_slots.size()) {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(std::max<size_t>(1024, old.size() * 2), Slot{0, -1, false});
+        m_slotsUsed = 0;
+        for (const Slot& slot : old) {
+            if (slot.used)
+                slotFor(slot.key).head = slot.head;
+        }
+    }
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (!slot.used) {
+            slot = Slot{key, -1, true};
+            ++m_slotsUsed;
+            return slot;
+        }
+        if (slot.key == key)
+            return slot;
+    }
+}
+
+bool ComponentDatabase::nocaseEqual(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiUpper(a[i].unicode()) != asciiUpper(b[i].unicode()))
+            return false;
+    }
+    return true;
 }
 
 ComponentDatabase::~ComponentDatabase()
@@ -32,34 +100,99 @@ platform::Database& ComponentDatabase::database()
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    writeRenames();
     return *m_db;
 }
 
-platform::Recordset ComponentDatabase::recordsNamed(const QString& name)
+void ComponentDatabase::readNames()
 {
-    platform::Database& db = database();
-    if (!m_lookup) {
-        try {
-            db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3 COLLATE NOCASE)")
-                           .arg(platform::quoteIdentifier(kLookupIndex), platform::quoteIdentifier(kDefsTable),
-                                platform::quoteIdentifier(kColumnVarName)));
-            m_lookup.emplace(db, RenameLookupSql());
-        } catch (const platform::DbError&) {
-            m_lookupFailed = true;
-            throw;
+    m_namesRead = true;
+    try {
+        platform::Statement st(*m_db, RenameLookupSql());
+        while (st.step()) {
+            QString name = st.text(1);
+            if (name.isNull())
+                continue;
+            const int index = int(m_records.size());
+            m_records.push_back({st.int64(0), std::move(name), -1, false});
+            Slot& slot = slotFor(nocaseHash(m_records.back().name));
+            m_records.back().next = slot.head;
+            slot.head = index;
         }
+    } catch (const platform::DbError&) {
+        m_lookupFailed = true;
+        m_records.clear();
+        m_slots.clear();
+        m_slotsUsed = 0;
+        throw;
     }
-    m_lookup->bind(1, name);
-    return platform::Recordset::query(*m_lookup, kDefsTable);
+}
+
+void ComponentDatabase::renameRecords(const QString& oldName, const QString& newName)
+{
+    if (!m_db)
+        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    if (!m_namesRead)
+        readNames();
+    const quint64 oldKey = nocaseHash(oldName);
+    Slot* hit = findSlot(oldKey);
+    if (!hit || hit->head < 0)
+        return;
+    const quint64 newKey = nocaseHash(newName);
+    // Records of this name leave the chain of their hash when the new name has another one;
+    // records that only share the hash stay.
+    int moved = -1;
+    int last = -1;
+    int* link = &hit->head;
+    while (*link >= 0) {
+        Record& r = m_records[*link];
+        if (!nocaseEqual(r.name, oldName)) {
+            link = &r.next;
+            continue;
+        }
+        if (r.name != newName) {
+            r.name = newName;
+            r.renamed = true;
+            m_pending = true;
+        }
+        if (newKey == oldKey) {
+            link = &r.next;
+            continue;
+        }
+        const int index = *link;
+        *link = r.next;
+        r.next = moved;
+        if (moved < 0)
+            last = index;
+        moved = index;
+    }
+    if (moved < 0)
+        return;
+    // The moved records go in front of the new key's chain (the order within a chain does not
+    // matter: the writes walk the records in table order).
+    Slot& target = slotFor(newKey); // may move the slots: hit is not used after this
+    m_records[last].next = target.head;
+    target.head = moved;
+}
+
+void ComponentDatabase::writeRenames()
+{
+    if (!m_pending)
+        return;
+    std::vector<std::pair<qint64, QString>> names;
+    for (const Record& r : m_records) {
+        if (r.renamed)
+            names.emplace_back(r.rowid, r.name);
+    }
+    m_db->writeTextByRowid(kDefsTable, kColumnVarName, names);
+    for (Record& r : m_records)
+        r.renamed = false;
+    m_pending = false;
 }
 
 void ComponentDatabase::commit()
 {
-    platform::Database& db = database();
-    if (m_lookup) {
-        m_lookup.reset();
-        db.execute(QStringLiteral("DROP INDEX IF EXISTS ") + platform::quoteIdentifier(kLookupIndex));
-    }
+    database(); // writes the renames
     if (m_tx)
         m_tx->commit();
     close();
@@ -67,8 +200,12 @@ void ComponentDatabase::commit()
 
 void ComponentDatabase::close()
 {
+    m_slots.clear();
+    m_slotsUsed = 0;
+    m_records.clear();
+    m_namesRead = false;
     m_lookupFailed = false;
-    m_lookup.reset();
+    m_pending = false;
     m_tx.reset();
     m_db.reset();
 }

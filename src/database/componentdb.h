@@ -1,11 +1,12 @@
 #pragma once
 
-#include "platform/recordset.h"
 #include "platform/sqlitedb.h"
 
+#include <QStringView>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace database {
 
@@ -24,26 +25,56 @@ public:
     // platform::DbError when the file exists but cannot be opened as a database.
     void open(const QString& path);
     bool isOpen() const { return m_db.has_value(); }
-    // The open database; throws platform::DbError 3420 when closed.
+    // The open database, with every rename so far written to it. Throws platform::DbError
+    // (3420 when closed).
     platform::Database& database();
 
-    // The PRESET_DEFS records whose var_name is the given name in any letter case, updatable.
-    // Found through an index that lives only inside the run's transaction, so a lookup does not
-    // walk the table.
-    platform::Recordset recordsNamed(const QString& name);
-    // True once the lookup could not be set up in this database (no PRESET_DEFS, no var_name).
+    // Gives the PRESET_DEFS records whose var_name is oldName, compared as the engine compares
+    // text without regard to letter case, the name newName; a record that carries newName
+    // exactly already is left alone. The names are looked up in a map of the table's names read
+    // once, and the new names reach the table by the next database() or commit(). Every change
+    // of var_name in this database during the run has to go through here. Throws
+    // platform::DbError when the table cannot be read.
+    void renameRecords(const QString& oldName, const QString& newName);
+    // True once the names could not be read (no PRESET_DEFS, no var_name).
     bool lookupFailed() const { return m_lookupFailed; }
 
-    // Makes the run's changes permanent (the lookup index is dropped first) and closes.
+    // Makes the run's changes permanent and closes.
     void commit();
     // Closes; changes not committed are rolled back.
     void close();
 
 private:
+    struct Record {
+        qint64 rowid;
+        QString name;
+        int next; // next record with the same key, -1 at the end
+        bool renamed;
+    };
+    // Hash of a name with ASCII letters capitalised: names the engine's NOCASE comparison finds
+    // equal share it.
+    static quint64 nocaseHash(QStringView name);
+    static bool nocaseEqual(QStringView a, QStringView b);
+    // Open-addressing table from a name hash to the first record of its chain; a key whose
+    // records all moved away keeps its slot with an empty chain.
+    struct Slot {
+        quint64 key;
+        int head; // -1: empty chain
+        bool used;
+    };
+    Slot* findSlot(quint64 key);
+    Slot& slotFor(quint64 key);
+    void readNames();
+    void writeRenames();
+
     std::optional<platform::Database> m_db;
     std::optional<platform::Transaction> m_tx;
-    std::optional<platform::Statement> m_lookup;
+    bool m_namesRead = false;
     bool m_lookupFailed = false;
+    bool m_pending = false;
+    std::vector<Record> m_records;
+    std::vector<Slot> m_slots; // size a power of two
+    size_t m_slotsUsed = 0;
 };
 
 } // namespace database

@@ -39,7 +39,7 @@ private:
 QVariant slotCategory(const QVariant& t, int slot)
 {
     // An absent category compares to nothing and stays absent.
-    if (t.isNull())
+    if (isAbsent(t))
         return t;
     switch (t.typeId()) {
     case QMetaType::LongLong:
@@ -75,6 +75,15 @@ private:
     void writeRecord(int machine, int slot, int row, int record);
     void fillColumn(int f, int slot, int row);
     QString varName(const QString& templateValue);
+    // The record's offset_or_bitno plus 1 as text, none while it has no value.
+    const QString* bitText();
+    void replaceBitPlaceholders(QString& value, const QString* bit);
+    bool replace(QString& text, const QString& placeholder, const QString& by)
+    {
+        return ReplaceSearchItemInPlace(ctx, text, placeholder, by);
+    }
+    // Every placeholder starts with "#": a text without one has nothing to replace.
+    static bool hasPlaceholder(const QString& text) { return text.contains(QLatin1Char('#')); }
     const QVariant& targetValue(int position, const QString& name) const
     {
         return position >= 0 ? target->value(position) : target->value(name);
@@ -102,6 +111,8 @@ private:
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
+    qint16 lastBit = 0;
+    QString lastBitText;
 };
 
 bool Generator::loadTemplates()
@@ -215,18 +226,39 @@ void Generator::fillColumn(int f, int slot, int row)
         guarded(h, [&] { target->setValue(f, isCategoryId[f] ? slotCategory(*t, slot) : *t); });
         return;
     }
-    QString value = isVarName[f] ? varName(t->toString())
-                                 : ReplaceSearchItem(ctx, t->toString(), kMachinePlaceholder, machineName);
-    guarded(h, [&] {
-        const QVariant& offset = targetValue(offsetColumn, kColumnOffset);
-        if (!hasValue(offset))
-            return;
-        const QString bit = QString::number(environment::toInt16(qint64(toWholeNumber(offset)) + 1));
-        value = ReplaceSearchItem(ctx, value, kTextPlaceholder, bit);
-        value = ReplaceSearchItem(ctx, value, kServoPlaceholder, servo);
-        value = ReplaceSearchItem(ctx, value, kParameterPlaceholder, servo);
-    });
-    guarded(h, [&] { target->setValue(f, value); });
+    const QString& text = *static_cast<const QString*>(t->constData());
+    QString value;
+    if (isVarName[f]) {
+        value = varName(text);
+    } else {
+        value = text;
+        if (hasPlaceholder(value))
+            replace(value, kMachinePlaceholder, machineName);
+        guarded(h, [&] { replaceBitPlaceholders(value, bitText()); });
+    }
+    guarded(h, [&] { target->setValue(f, QVariant(std::move(value))); });
+}
+
+const QString* Generator::bitText()
+{
+    const QVariant& offset = targetValue(offsetColumn, kColumnOffset);
+    if (!hasValue(offset))
+        return nullptr;
+    const qint16 bit = environment::toInt16(qint64(toWholeNumber(offset)) + 1);
+    if (bit != lastBit || lastBitText.isNull()) {
+        lastBit = bit;
+        lastBitText = QString::number(bit);
+    }
+    return &lastBitText;
+}
+
+void Generator::replaceBitPlaceholders(QString& value, const QString* bit)
+{
+    if (!bit || !hasPlaceholder(value))
+        return;
+    replace(value, kTextPlaceholder, *bit);
+    replace(value, kServoPlaceholder, servo);
+    replace(value, kParameterPlaceholder, servo);
 }
 
 QString Generator::varName(const QString& templateValue)
@@ -234,16 +266,26 @@ QString Generator::varName(const QString& templateValue)
     for (int k = 0; k < 2; ++k) {
         guarded(h, [&] {
             const qint16 part = toWholeNumber(targetValue(partColumn, kColumnPart));
-            const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
-            candidates[k] = ReplaceSearchItem(ctx, pattern, kVarNamePlaceholder, templateValue);
+            candidates[k] = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+            replace(candidates[k], kVarNamePlaceholder, templateValue);
         });
     }
     for (QString& candidate : candidates) {
-        candidate = ReplaceSearchItem(ctx, candidate, kMachinePlaceholder, machineName);
-        candidate = ReplaceSearchItem(ctx, candidate, kMachinePlaceholder, machineName);
-        candidate = ReplaceSearchItem(ctx, candidate, kServoPlaceholder, servo);
-        candidate = ReplaceSearchItem(ctx, candidate, kParameterPlaceholder, servo);
+        if (!hasPlaceholder(candidate))
+            continue;
+        // A second "###machine" can only be there when there was a first one.
+        if (replace(candidate, kMachinePlaceholder, machineName))
+            replace(candidate, kMachinePlaceholder, machineName);
+        replace(candidate, kServoPlaceholder, servo);
+        replace(candidate, kParameterPlaceholder, servo);
     }
+    // The bit number goes into both forms before the renaming, so that the component database
+    // is searched for the names the records really carry.
+    guarded(h, [&] {
+        const QString* bit = bitText();
+        for (QString& candidate : candidates)
+            replaceBitPlaceholders(candidate, bit);
+    });
     VarNameInQuelleErsetzen(ctx, component, naming, candidates[0], candidates[1]);
     QString value;
     guarded(h, [&] { value = candidates[environment::checkIndex(naming.VWStudioMode, 0, 1)]; });

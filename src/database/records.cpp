@@ -12,8 +12,8 @@ QString TemplateReadSql()
 
 QString RenameLookupSql()
 {
-    return QStringLiteral("SELECT rowid, * FROM ") + platform::quoteIdentifier(kDefsTable) + QStringLiteral(" WHERE ") +
-           platform::quoteIdentifier(kColumnVarName) + QStringLiteral(" = ?1 COLLATE NOCASE");
+    return QStringLiteral("SELECT rowid, ") + platform::quoteIdentifier(kColumnVarName) + QStringLiteral(" FROM ") +
+           platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid");
 }
 
 QString TakeoverMatchSql(const QStringList& AdditionalFields)
@@ -43,7 +43,7 @@ void CopyTableDefinition(platform::Database& db, const QString& from, const QStr
 
 qint16 toWholeNumber(const QVariant& v)
 {
-    if (v.isNull())
+    if (isAbsent(v))
         environment::raise(94, QStringLiteral("Invalid use of Null"));
     double number = 0;
     switch (v.typeId()) {

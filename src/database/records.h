@@ -54,7 +54,8 @@ struct NamingState {
 // The statements, prepared with bound parameters; text compares without regard to letter case.
 // Template read: every template row in ID order.
 QString TemplateReadSql();
-// Rename lookup: rowid, then every column of the PRESET_DEFS records whose var_name is ?1.
+// Rename lookup: rowid and var_name of every PRESET_DEFS record in table order, read once per run
+// into the map the renames are looked up in (var_name is the only column they write).
 QString RenameLookupSql();
 // Takeover match: rowid, ID, machine_type, type, var_name, category_id, isBitArray,
 // offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass, then the additional fields
@@ -68,6 +69,11 @@ QString TakeoverMatchSql(const QStringList& AdditionalFields);
 void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to);
 
 // Values as the generation reads them.
+// True for an absent value.
+inline bool isAbsent(const QVariant& v)
+{
+    return !v.isValid() || v.typeId() == QMetaType::Nullptr;
+}
 // True for a text value.
 inline bool isText(const QVariant& v)
 {
@@ -76,7 +82,7 @@ inline bool isText(const QVariant& v)
 // True unless absent or the empty text.
 inline bool hasValue(const QVariant& v)
 {
-    return !v.isNull() && !(isText(v) && v.toString().isEmpty());
+    return !isAbsent(v) && !(isText(v) && static_cast<const QString*>(v.constData())->isEmpty());
 }
 // The value as a 16-bit whole number, halves rounded to even: absent raises 94 "Invalid use of
 // Null", text that is no number and binary data 13 "Type mismatch", a value out of range 6.

@@ -8,6 +8,8 @@ namespace platform {
 
 namespace {
 
+const QVariant kAbsent;
+
 [[noreturn]] void noCurrentRecord()
 {
     throw DbError(DbErrNoCurrentRecord, QStringLiteral("No current record."));
@@ -59,6 +61,7 @@ void Recordset::load(Statement& statement, bool hasRowid)
     }
     statement.reset();
     m_buffer.assign(m_names.size(), QVariant());
+    m_scratch.resize(m_names.size());
     m_assigned.assign(m_names.size(), false);
     m_open = true;
 }
@@ -139,6 +142,8 @@ int Recordset::namedPosition(const QString& name) const
 const QVariant& Recordset::value(int position) const
 {
     checkedPosition(position);
+    if (m_mode == Mode::Adding && !m_assigned[position])
+        return kAbsent;
     if (m_mode != Mode::Browse)
         return m_buffer[position];
     if (m_current >= m_rows)
@@ -151,13 +156,24 @@ const QVariant& Recordset::value(const QString& name) const
     return value(namedPosition(name));
 }
 
-void Recordset::setValue(int position, const QVariant& value)
+void Recordset::beforeAssigning(int position)
 {
     checkedPosition(position);
     if (m_mode == Mode::Browse)
         throw DbError(DbErrUpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-    m_buffer[position] = value;
     m_assigned[position] = true;
+}
+
+void Recordset::setValue(int position, const QVariant& value)
+{
+    beforeAssigning(position);
+    m_buffer[position] = value;
+}
+
+void Recordset::setValue(int position, QVariant&& value)
+{
+    beforeAssigning(position);
+    m_buffer[position] = std::move(value);
 }
 
 void Recordset::setValue(const QString& name, const QVariant& value)
@@ -170,9 +186,9 @@ void Recordset::addNew()
     checkOpen();
     if (m_table.isEmpty())
         throw DbError(DbErrReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
-    for (QVariant& v : m_buffer)
-        v = QVariant();
-    m_assigned.assign(m_assigned.size(), false);
+    // Fields not assigned read as absent (value()) and are not written (update()), so the
+    // buffer keeps its old contents until they are overwritten.
+    std::fill(m_assigned.begin(), m_assigned.end(), false);
     m_mode = Mode::Adding;
 }
 
@@ -191,6 +207,17 @@ void Recordset::edit()
 }
 
 sqlite3_stmt* Recordset::writeStatement(bool insert)
+{
+    // Records written one after the other mostly assign the same fields.
+    if (m_lastStatement && m_lastInsert == insert && m_lastAssigned == m_assigned)
+        return m_lastStatement;
+    m_lastStatement = writeStatementFor(insert);
+    m_lastInsert = insert;
+    m_lastAssigned = m_assigned;
+    return m_lastStatement;
+}
+
+sqlite3_stmt* Recordset::writeStatementFor(bool insert)
 {
     auto& cache = insert ? m_inserts : m_updates;
     sqlite3_stmt*& st = cache[m_assigned];
@@ -239,7 +266,7 @@ void Recordset::update()
     int parameter = 0;
     for (int i = 0; i < m_names.size(); ++i) {
         if (m_assigned[i])
-            detail::bindValue(m_conn->db, st, ++parameter, m_buffer[i]);
+            detail::bindValue(m_conn->db, st, ++parameter, m_buffer[i], &m_scratch[i]);
     }
     if (!insert)
         detail::bindValue(m_conn->db, st, ++parameter, QVariant(m_rowids[m_current]));
@@ -268,6 +295,7 @@ void Recordset::close()
 {
     m_inserts.clear();
     m_updates.clear();
+    m_lastStatement = nullptr;
     m_cells.clear();
     m_rowids.clear();
     m_conn.reset();

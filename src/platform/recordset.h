@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -56,6 +57,7 @@ public:
     const QVariant& value(const QString& name) const;
     // Assigns a field of the record being written; throws 3020 unless adding or editing.
     void setValue(int position, const QVariant& value);
+    void setValue(int position, QVariant&& value);
     void setValue(const QString& name, const QVariant& value);
 
     // Starts a new record with every field absent.
@@ -78,6 +80,8 @@ private:
     int checkedPosition(int position) const;
     int namedPosition(const QString& name) const;
     sqlite3_stmt* writeStatement(bool insert);
+    sqlite3_stmt* writeStatementFor(bool insert);
+    void beforeAssigning(int position);
 
     std::shared_ptr<detail::Connection> m_conn;
     bool m_open = false;
@@ -91,9 +95,14 @@ private:
     Mode m_mode = Mode::Browse;
     std::vector<QVariant> m_buffer;
     std::vector<bool> m_assigned;
+    std::vector<std::string> m_scratch; // UTF-8 of the text being written, per field
     // Write statements by the set of fields they write, prepared once per connection.
     std::map<std::vector<bool>, sqlite3_stmt*> m_inserts;
     std::map<std::vector<bool>, sqlite3_stmt*> m_updates;
+    // The statement of the last write, and the fields it wrote.
+    sqlite3_stmt* m_lastStatement = nullptr;
+    std::vector<bool> m_lastAssigned;
+    bool m_lastInsert = false;
 };
 
 } // namespace platform

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace platform {
 
 using detail::check;
@@ -62,13 +64,62 @@ void check(sqlite3* db, int rc)
         fail(db, rc);
 }
 
-void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value)
+void toUtf8(QStringView text, std::string& out)
+{
+    const qsizetype n = text.size();
+    const char16_t* a = text.utf16();
+    qsizetype ascii = 0;
+    while (ascii < n && a[ascii] < 0x80)
+        ++ascii;
+    if (ascii == n) {
+        out.resize(size_t(n));
+        char* p = out.data();
+        for (qsizetype i = 0; i < n; ++i)
+            p[i] = char(a[i]);
+        return;
+    }
+    out.resize(size_t(n) * 3);
+    char* p = out.data();
+    const char16_t* u = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = u[i];
+        if (c < 0x80) {
+            *p++ = char(c);
+            continue;
+        }
+        if (c < 0x800) {
+            *p++ = char(0xc0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3f));
+            continue;
+        }
+        if (c >= 0xd800 && c <= 0xdfff) {
+            if (c <= 0xdbff && i + 1 < n && u[i + 1] >= 0xdc00 && u[i + 1] <= 0xdfff) {
+                c = 0x10000 + ((c - 0xd800) << 10) + (u[++i] - 0xdc00);
+                *p++ = char(0xf0 | (c >> 18));
+                *p++ = char(0x80 | ((c >> 12) & 0x3f));
+                *p++ = char(0x80 | ((c >> 6) & 0x3f));
+                *p++ = char(0x80 | (c & 0x3f));
+                continue;
+            }
+            c = 0xfffd;
+        }
+        *p++ = char(0xe0 | (c >> 12));
+        *p++ = char(0x80 | ((c >> 6) & 0x3f));
+        *p++ = char(0x80 | (c & 0x3f));
+    }
+    out.resize(size_t(p - out.data()));
+}
+
+void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch)
 {
     int rc = SQLITE_OK;
-    if (value.isNull()) {
+    if (!value.isValid()) {
         rc = sqlite3_bind_null(stmt, position);
     } else {
         switch (value.typeId()) {
+        case QMetaType::Nullptr:
+            rc = sqlite3_bind_null(stmt, position);
+            break;
         case QMetaType::Bool:
         case QMetaType::Int:
         case QMetaType::UInt:
@@ -105,8 +156,18 @@ void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& va
                                      SQLITE_TRANSIENT, SQLITE_UTF8);
             break;
         }
+        case QMetaType::QString: {
+            // The database stores UTF-8; converting here saves the engine a conversion and an
+            // allocation per value.
+            const auto* text = static_cast<const QString*>(value.constData());
+            std::string local;
+            std::string& utf8 = scratch ? *scratch : local;
+            toUtf8(*text, utf8);
+            rc = sqlite3_bind_text64(stmt, position, utf8.data(), utf8.size(), scratch ? SQLITE_STATIC : SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
         default: {
-            // Text goes in as UTF-16, which saves a conversion per value.
             const QString text = value.toString();
             rc = sqlite3_bind_text16(stmt, position, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
             break;
@@ -124,8 +185,8 @@ QVariant columnValue(sqlite3_stmt* stmt, int column)
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(stmt, column));
     case SQLITE_TEXT: {
-        const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(stmt, column));
-        return QVariant(QString::fromUtf16(text, sqlite3_column_bytes16(stmt, column) / 2));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)));
     }
     case SQLITE_BLOB: {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
@@ -260,6 +321,9 @@ Database::Database(const QString& path, Mode mode)
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(handle, 2000);
+    // The closing run writes whole tables inside one transaction; a cache that holds them saves
+    // spilling pages to the file before the commit.
+    sqlite3_exec(handle, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     m_conn = std::move(conn);
     m_path = std::move(resolved);
     // A closed database stays one self-contained file; this also tells a file that is not a
@@ -344,6 +408,72 @@ void Database::renameField(const QString& table, const QString& from, const QStr
             quoteIdentifier(from) + QStringLiteral(" TO ") + quoteIdentifier(to));
 }
 
+namespace {
+
+// The values writeTextByRowid hands to the statement, looked up by rowid.
+struct RowidTexts {
+    std::vector<qint64> rowids; // ascending
+    std::vector<std::string> texts;
+
+    const std::string* find(qint64 rowid) const
+    {
+        const auto it = std::lower_bound(rowids.begin(), rowids.end(), rowid);
+        return it != rowids.end() && *it == rowid ? &texts[size_t(it - rowids.begin())] : nullptr;
+    }
+};
+
+void rowidTextHas(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    const auto* values = static_cast<const RowidTexts*>(sqlite3_user_data(context));
+    sqlite3_result_int(context, values->find(sqlite3_value_int64(argv[0])) != nullptr);
+}
+
+void rowidTextValue(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    const auto* values = static_cast<const RowidTexts*>(sqlite3_user_data(context));
+    if (const std::string* text = values->find(sqlite3_value_int64(argv[0])))
+        sqlite3_result_text64(context, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+    else
+        sqlite3_result_null(context);
+}
+
+} // namespace
+
+void Database::writeTextByRowid(const QString& table, const QString& column,
+                                const std::vector<std::pair<qint64, QString>>& values)
+{
+    if (values.empty())
+        return;
+    sqlite3* db = connection()->db;
+    RowidTexts lookup;
+    std::vector<size_t> order(values.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a].first < values[b].first; });
+    lookup.rowids.reserve(values.size());
+    lookup.texts.resize(values.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        lookup.rowids.push_back(values[order[i]].first);
+        detail::toUtf8(values[order[i]].second, lookup.texts[i]);
+    }
+    const int flags = SQLITE_UTF8 | SQLITE_DIRECTONLY;
+    check(db, sqlite3_create_function_v2(db, "kalvia_has_text", 1, flags, &lookup, rowidTextHas, nullptr, nullptr,
+                                         nullptr));
+    check(db, sqlite3_create_function_v2(db, "kalvia_text", 1, flags, &lookup, rowidTextValue, nullptr, nullptr,
+                                         nullptr));
+    // The functions point to this call's values: they go before it returns, whatever happens.
+    struct Unregister {
+        sqlite3* db;
+        ~Unregister()
+        {
+            sqlite3_create_function_v2(db, "kalvia_has_text", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+            sqlite3_create_function_v2(db, "kalvia_text", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
+    } unregister{db};
+    execute(QStringLiteral("UPDATE %1 SET %2 = kalvia_text(rowid) WHERE kalvia_has_text(rowid)")
+                .arg(quoteIdentifier(table), quoteIdentifier(column)));
+}
+
 // ---- Statement -----------------------------------------------------------------------------
 
 Statement::Statement(const Database& db, const QString& sql) : Statement(db.connection(), sql) {}
@@ -362,7 +492,7 @@ Statement::~Statement()
 
 Statement::Statement(Statement&& other) noexcept
     : m_conn(std::move(other.m_conn)), m_stmt(std::exchange(other.m_stmt, nullptr)), m_sql(std::move(other.m_sql)),
-      m_names(std::move(other.m_names))
+      m_names(std::move(other.m_names)), m_texts(std::move(other.m_texts))
 {
 }
 
@@ -374,6 +504,7 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_conn = std::move(other.m_conn);
         m_sql = std::move(other.m_sql);
         m_names = std::move(other.m_names);
+        m_texts = std::move(other.m_texts);
     }
     return *this;
 }
@@ -381,6 +512,22 @@ Statement& Statement::operator=(Statement&& other) noexcept
 void Statement::bind(int position, const QVariant& value)
 {
     detail::bindValue(m_conn->db, m_stmt, position, value);
+}
+
+void Statement::bindText(int position, QStringView text)
+{
+    if (position < 1)
+        check(m_conn->db, SQLITE_RANGE);
+    if (m_texts.size() < size_t(position))
+        m_texts.resize(size_t(position));
+    std::string& utf8 = m_texts[size_t(position) - 1];
+    detail::toUtf8(text, utf8);
+    check(m_conn->db, sqlite3_bind_text64(m_stmt, position, utf8.data(), utf8.size(), SQLITE_STATIC, SQLITE_UTF8));
+}
+
+void Statement::bindInt64(int position, qint64 value)
+{
+    check(m_conn->db, sqlite3_bind_int64(m_stmt, position, value));
 }
 
 bool Statement::step()
@@ -435,6 +582,14 @@ QVariant Statement::value(int column) const
 qint64 Statement::int64(int column) const
 {
     return sqlite3_column_int64(m_stmt, column);
+}
+
+QString Statement::text(int column) const
+{
+    const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!utf8)
+        return QString();
+    return QString::fromUtf8(utf8, sqlite3_column_bytes(m_stmt, column));
 }
 
 // ---- Transaction ---------------------------------------------------------------------------

@@ -8,10 +8,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
 #include <exception>
 #include <memory>
+#include <utility>
+#include <string>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -134,6 +137,11 @@ public:
     // Renames a column in the stored table (the engine refuses a name the table already has).
     void renameField(const QString& table, const QString& from, const QString& to);
 
+    // Writes text values into one column of the rows with the given rowids, all in one statement
+    // (the table is walked once instead of being searched once per row). Rowids must be unique.
+    void writeTextByRowid(const QString& table, const QString& column,
+                          const std::vector<std::pair<qint64, QString>>& values);
+
     // Runs one statement without parameters and without result rows (DDL, pragmas).
     void execute(const QString& sql);
 
@@ -160,6 +168,9 @@ public:
     // Binds a value: a null QVariant as NULL, numbers as numbers, a QByteArray as BLOB, a date as
     // "yyyy-MM-dd HH:mm:ss" text, everything else as text.
     void bind(int position, const QVariant& value);
+    // The same for a text and a whole number, without the detour through QVariant.
+    void bindText(int position, QStringView text);
+    void bindInt64(int position, qint64 value);
     // Moves to the next result row; false when there is none left.
     bool step();
     // Back to before the first row; bindings are kept.
@@ -173,6 +184,8 @@ public:
     // Value of a column of the current row: null for NULL, qint64, double, QString or QByteArray.
     QVariant value(int column) const;
     qint64 int64(int column) const;
+    // Text of a column (a null QString for NULL), without the detour through QVariant.
+    QString text(int column) const;
 
     const QString& sql() const { return m_sql; }
 
@@ -184,6 +197,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
     mutable QStringList m_names;
+    std::vector<std::string> m_texts; // UTF-8 of bound texts, per parameter
 };
 
 // Begins a transaction; rolls it back on destruction unless commit() ran. The destructor never
