@@ -42,17 +42,26 @@ ComponentDatabase::Slot* ComponentDatabase::findSlot(quint64 key)
     }
 }
 
+void ComponentDatabase::reserveSlots(size_t keys)
+{
+    size_t size = 1024;
+    while (size < keys * 2)
+        size *= 2;
+    if (size <= m_slots.size())
+        return;
+    std::vector<Slot> old = std::move(m_slots);
+    m_slots.assign(size, Slot{0, -1, false});
+    m_slotsUsed = 0;
+    for (const Slot& slot : old) {
+        if (slot.used)
+            slotFor(slot.key).head = slot.head;
+    }
+}
+
 ComponentDatabase::Slot& ComponentDatabase::slotFor(quint64 key)
 {
-    if ((m_slotsUsed + 1) * 2 > m_slots.size()) {
-        std::vector<Slot> old = std::move(m_slots);
-        m_slots.assign(std::max<size_t>(1024, old.size() * 2), Slot{0, -1, false});
-        m_slotsUsed = 0;
-        for (const Slot& slot : old) {
-            if (slot.used)
-                slotFor(slot.key).head = slot.head;
-        }
-    }
+    if ((m_slotsUsed + 1) * 2 > m_slots.size())
+        reserveSlots(m_slotsUsed + 1);
     const size_t mask = m_slots.size() - 1;
     for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
@@ -108,6 +117,12 @@ void ComponentDatabase::readNames()
 {
     m_namesRead = true;
     try {
+        platform::Statement count(*m_db, QStringLiteral("SELECT count(*) FROM ") + platform::quoteIdentifier(kDefsTable));
+        count.step();
+        const size_t rows = size_t(count.int64(0));
+        m_records.reserve(rows);
+        // Room for every name and a new name for each, so renaming never regrows the table.
+        reserveSlots(rows * 2);
         platform::Statement st(*m_db, RenameLookupSql());
         while (st.step()) {
             QString name = st.text(1);

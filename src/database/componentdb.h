@@ -64,6 +64,7 @@ private:
     };
     Slot* findSlot(quint64 key);
     Slot& slotFor(quint64 key);
+    void reserveSlots(size_t keys);
     void readNames();
     void writeRenames();
 
