@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -41,6 +42,27 @@ public:
     void TabStripMachine_Click();
     bool SyntaxCheck();
     int WriteInputs();
+
+    // Events of the controls. Handlers of the row arrays get the slot number (1..50).
+    void ComboNrServos_Click();
+    void ComboNrServos_GotFocus();
+    void ComboNrServos_LostFocus();
+    void ComboServo_Click(int index);
+    void ComboServo_GotFocus(int index);
+    void ComboServo_LostFocus(int index);
+    void Check2ndDiagPage_Click(int index);
+    void CheckZusatz_Click(int index);
+    void Check2ndDiagPageKomm_Click();
+    void CheckZusatzKomm_Click();
+    void MitFehler_Click();
+    void MitVorauswahl_Click();
+    void FrameBobbinChange_Click();
+    void CommandQuest_Click();
+    void ImageServo_Click();
+    void ServoPic_Click();
+    void LabelServoPic_Click();
+    void PictureServo_Click();
+    void LabelPictureServo_Click();
 
     environment::EditingState& state() { return m_state; }
     texts::HelpState& help() { return m_help; }
@@ -78,7 +100,13 @@ public:
     std::array<QFrame*, 6> LineW{};
     std::array<QFrame*, 11> LineS{};
 
+signals:
+    // Raised each time the window hands an event of a control to its handler, just before the
+    // handler runs: the handler's name ("ComboServo_LostFocus") and the slot, or -1.
+    void eventDelivered(const QString& handler, int index);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -87,6 +115,12 @@ private:
     void buildLayout();
     void registerControl(const QString& name, int index, const QString& tag, int helpNumber,
                          texts::ControlKind kind, QWidget* widget);
+    void buildTabOrder();
+    // Connects the controls' events to their handlers; part of building the layout.
+    void wireEvents();
+    // Runs an event's handler; a failure it does not handle itself is reported under the
+    // handler's name and never reaches the event loop.
+    void deliver(const QString& handler, int index, const std::function<void()>& run);
     void onTabChanged();
 
     environment::Context& m_ctx;
