@@ -2,9 +2,9 @@
 
 #include "environment/errors.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -15,14 +15,6 @@ namespace window {
 using environment::Handler;
 
 namespace {
-
-// Focus that moves to the combo's own drop-down list, or leaves with the whole window (a
-// message box, another program), stays with the control as far as its handlers are concerned.
-bool focusMovedBetweenControls(const QEvent* event)
-{
-    const auto reason = static_cast<const QFocusEvent*>(event)->reason();
-    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
-}
 
 // A click: the left button released over the control it was pressed on.
 bool isClick(const QObject* watched, const QEvent* event)
@@ -88,25 +80,35 @@ bool Kalvia::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        if (!focusMovedBetweenControls(event))
+        int slot = -1; // 0 for the number of servos, 1..50 for a servo combo
+        if (watched == ComboNrServos)
+            slot = 0;
+        for (int s = 1; s <= environment::kMaxSlots && slot < 0; ++s)
+            slot = watched == ComboServo[s] ? s : -1;
+        if (slot < 0)
             return false;
-        const bool in = type == QEvent::FocusIn;
-        if (watched == ComboNrServos) {
-            if (in)
+        auto* combo = static_cast<QWidget*>(watched);
+        if (type == QEvent::FocusIn) {
+            // Focus coming back from the combo's own list or from another window was never lost.
+            if (m_focusedCombo == combo)
+                return false;
+            m_focusedCombo = combo;
+            if (slot == 0)
                 deliver(QStringLiteral("ComboNrServos_GotFocus"), -1, [this] { ComboNrServos_GotFocus(); });
             else
-                deliver(QStringLiteral("ComboNrServos_LostFocus"), -1, [this] { ComboNrServos_LostFocus(); });
+                deliver(QStringLiteral("ComboServo_GotFocus"), slot, [this, slot] { ComboServo_GotFocus(slot); });
             return false;
         }
-        for (int s = 1; s <= environment::kMaxSlots; ++s) {
-            if (watched != ComboServo[s])
-                continue;
-            if (in)
-                deliver(QStringLiteral("ComboServo_GotFocus"), s, [this, s] { ComboServo_GotFocus(s); });
-            else
-                deliver(QStringLiteral("ComboServo_LostFocus"), s, [this, s] { ComboServo_LostFocus(s); });
+        // Only focus that moves on to another control of this window leaves the combo; the drop-down
+        // list, a message box or another program take it only for a while.
+        const QWidget* now = QApplication::focusWidget();
+        if (!now || now == combo || now->window() != this)
             return false;
-        }
+        m_focusedCombo = nullptr;
+        if (slot == 0)
+            deliver(QStringLiteral("ComboNrServos_LostFocus"), -1, [this] { ComboNrServos_LostFocus(); });
+        else
+            deliver(QStringLiteral("ComboServo_LostFocus"), slot, [this, slot] { ComboServo_LostFocus(slot); });
         return false;
     }
     if (!isClick(watched, event))

@@ -129,6 +129,7 @@ private:
     texts::ControlRegistry m_controls;
     bool m_settingUp = true;  // tab-switch notifications are blocked until the setup calls the switch
     bool m_closingRun = false; // set once the closing run has started
+    QWidget* m_focusedCombo = nullptr; // the combo box that has the focus among the window's controls
 };
 
 } // namespace window
