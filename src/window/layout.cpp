@@ -7,12 +7,12 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QPushButton>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QStyleOptionComplex>
-#include <qdrawutil.h>
 #include <QTabBar>
+#include <qdrawutil.h>
 
 #include <vector>
 
@@ -89,11 +89,6 @@ protected:
             QPainter painter(this);
             const int row = count() > 0 ? tabRect(0).height() : fontMetrics().height() + 10;
             qDrawShadePanel(&painter, rect().adjusted(0, row - 1, 0, 0), palette(), false, 1);
-            // The selected tab opens into the panel.
-            if (currentIndex() >= 0) {
-                const QRect tab = tabRect(currentIndex());
-                painter.fillRect(QRect(tab.left() + 1, row - 1, tab.width() - 2, 1), palette().window());
-            }
         }
         QTabBar::paintEvent(event);
     }
