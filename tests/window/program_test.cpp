@@ -27,6 +27,8 @@ TEST(Program, SilentRunNeedsNoDisplayAndEndsWithCodeZero)
 {
     support::Installation inst;
     inst.installProgram();
+    inst.writeIni(QStringLiteral("parameter/Program.ini"), QStringLiteral("[Project]\nNumberOfMachines=1\n"));
+    inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"), QStringLiteral("[Project]\nForMachine1=true\n"));
     EXPECT_EQ(runWithoutDisplay(inst, {QStringLiteral("/EXTERNAL=SILENT")}), 0);
 }
 
