@@ -235,6 +235,8 @@ QByteArray assign(const QByteArray& text, const QString& section, const QString&
                 // The value is replaced from its first character (just after "=" when it is empty)
                 // to the end of the line; name, blanks and "=" before it stay as they are.
                 const qsizetype from = p.value.size() > 0 ? p.value.begin : p.equals + 1;
+                if (QByteArrayView(text).sliced(from, line.content.end - from) == value)
+                    return text; // shared, not copied: the common case of writing back what was read
                 return text.left(from) + value + text.mid(line.content.end);
             }
             last = line;
