@@ -152,14 +152,13 @@ QByteArray unquoted(const char* data, Span v)
 // The line end new lines get: the file's first one, CR LF for a file without any.
 QByteArray lineEndOf(const QByteArray& text)
 {
-    const qsizetype at = text.indexOf('\n') < 0 ? text.indexOf('\r')
-                         : text.indexOf('\r') < 0 ? text.indexOf('\n')
-                                                  : qMin(text.indexOf('\r'), text.indexOf('\n'));
-    if (at < 0)
-        return QByteArrayLiteral("\r\n");
-    if (text[at] == '\n')
-        return QByteArrayLiteral("\n");
-    return at + 1 < text.size() && text[at + 1] == '\n' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            return QByteArrayLiteral("\n");
+        if (text[i] == '\r')
+            return i + 1 < text.size() && text[i + 1] == '\n' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+    }
+    return QByteArrayLiteral("\r\n");
 }
 
 // Reads a whole file; nothing when it does not exist or cannot be read.

@@ -45,20 +45,3 @@ TEST(EditRecord, RecordsVersionStartModeAndEditorCode)
         EXPECT_TRUE(inst.messages.boxes.empty());
     }
 }
-
-TEST(EditRecord, AddsTheInfoSectionWhenMissing)
-{
-    support::Installation inst;
-    inst.writeIni(kCfg, QStringLiteral("[Project]\nForMachine1=true"));
-    WriteEditInfo(inst.context);
-    EXPECT_EQ(inst.read(kCfg),
-              QByteArray("[Project]\r\nForMachine1=true\r\n[Info]\r\nS_Prog=1.0.0 - Standalone\r\nS_Editor=666768\r\n"));
-}
-
-TEST(EditRecord, MissingCfgEndsTheProgramWithoutWritingAnything)
-{
-    support::Installation inst;
-    inst.context.mode.SilentMode = true;
-    EXPECT_THROW(WriteEditInfo(inst.context), support::ProgramEnded);
-    EXPECT_FALSE(inst.exists(kCfg));
-}

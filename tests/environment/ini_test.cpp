@@ -52,16 +52,6 @@ TEST(IniAccess, StringReaderCutsAt254AndReportsEmptyOrMissingOnlyWhenAsked)
     }
 }
 
-TEST(IniAccess, NotFoundMessageGoesToTheServiceLogWhenSilent)
-{
-    support::Installation inst;
-    inst.context.mode.SilentMode = true;
-    const QString file = inst.path(kFile);
-    EXPECT_EQ(LoadIniInteger(inst.context, QStringLiteral("S"), QStringLiteral("n"), file, false, true), -1);
-    EXPECT_EQ(inst.read(QStringLiteral("ZeltoServicePack.log")),
-              ("! Fault ServoView_Config: " + notFoundText(file, "S", "n") + "\r\n").toLatin1());
-}
-
 TEST(IniAccess, BooleanReaderAcceptsTrueAndFalseInAnyLetterCase)
 {
     const struct {

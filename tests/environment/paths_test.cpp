@@ -102,15 +102,6 @@ TEST(Paths, MachineCopyLiesInTheSaveAndRestoreFolder)
     EXPECT_TRUE(inst.messages.boxes.empty());
 }
 
-TEST(Paths, FileNameOnlyIsTheTextAfterTheLastSeparator)
-{
-    support::Installation inst;
-    const std::pair<const char*, const char*> cases[] = {
-        {"/a/b/tool", "tool"}, {"/a/", ""}, {"tool", "tool"}, {"", ""}, {"/opt/suite/ServoTool", "ServoTool"}};
-    for (const auto& [path, name] : cases)
-        EXPECT_EQ(GetFileNameOnly(inst.context, QString::fromLatin1(path)), QString::fromLatin1(name)) << path;
-}
-
 TEST(Paths, MissingComponentConfigurationEndsTheProgram)
 {
     for (const bool silent : {false, true}) {

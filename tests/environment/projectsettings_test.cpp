@@ -104,19 +104,3 @@ TEST(ProjectSettings, AdditionalFieldsAlwaysStartWithPart)
         EXPECT_EQ(inst.context.project.AdditionalFieldsCount, c.fields.size() - 1);
     }
 }
-
-TEST(ProjectSettings, ValidMachinesAreReturnedUnparsed)
-{
-    support::Installation inst;
-    inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"), QStringLiteral("[Project]\nValidMachines= 1, 2;x \n"));
-    EXPECT_EQ(GetValidMachines(inst.context), QStringLiteral("1, 2;x"));
-}
-
-TEST(ProjectSettings, ReadingTheConfigurationWithoutTheCfgEndsTheProgram)
-{
-    support::Installation inst;
-    inst.context.mode.SilentMode = true;
-    EXPECT_THROW(GetValidMachines(inst.context), support::ProgramEnded);
-    EXPECT_THROW(GetAddFields(inst.context), support::ProgramEnded);
-    EXPECT_TRUE(inst.context.project.AdditionalFields.isEmpty());
-}

@@ -129,15 +129,6 @@ TEST(IniStore, MissingValuesGiveTheDefaultWithoutTrailingBlanks)
     }
 }
 
-TEST(IniStore, CutsToTheBufferLessOneCharacter)
-{
-    IniFile file("[S]\r\nkey=\"abcdef\"\r\n");
-    EXPECT_EQ(readString(file.path(), "S", "key", 4), QStringLiteral("abc"));
-    EXPECT_EQ(readString(file.path(), "S", "key", 7), QStringLiteral("abcdef"));
-    EXPECT_EQ(readString(file.path(), "S", "key", 1), QString());
-    EXPECT_EQ(readString(file.path(), "S", "missing", 3), QStringLiteral("<d"));
-}
-
 TEST(IniStore, ReadsIntegersAsTheOperatingSystemDoes)
 {
     const struct {
