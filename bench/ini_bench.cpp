@@ -36,9 +36,9 @@ QString largestProgramIni()
     return text;
 }
 
-const QString kCfg = QStringLiteral("[Project]\nForMachine1=true\nForMachine2=true\nForMachine3=true\nForMachine4=true\n"
-                                    "ForMachine5=true\nValidMachines=1,2,3,4,5\nDataBaseAdditionalFields=\n\n[Info]\n"
-                                    "S_Prog=\nS_Editor=\n");
+const QString kCfg = QStringLiteral("[Project]\nForMachine1=true\nForMachine2=true\nForMachine3=true\n"
+                                    "ForMachine4=true\nForMachine5=true\nValidMachines=1,2,3,4,5\n"
+                                    "DataBaseAdditionalFields=\n\n[Info]\nS_Prog=\nS_Editor=\n");
 
 double ms(qint64 ns)
 {
@@ -48,7 +48,7 @@ double ms(qint64 ns)
 void report(const char* what, std::vector<qint64> times)
 {
     std::sort(times.begin(), times.end());
-    std::printf("  %-62s median %8.2f ms   min %8.2f ms   max %8.2f ms\n", what, ms(times[times.size() / 2]),
+    std::printf("  %-58s median %8.2f ms   min %8.2f ms   max %8.2f ms\n", what, ms(times[times.size() / 2]),
                 ms(times.front()), ms(times.back()));
 }
 

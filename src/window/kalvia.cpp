@@ -81,20 +81,31 @@ void Kalvia::Form_Load()
 
 void Kalvia::SetupUserInterFace()
 {
-    using environment::LoadIniBoolean;
     Handler h(m_ctx, QStringLiteral("SetupUserInterFace"));
     m_settingUp = true;
     h([&] { environment::GetValidMachines(m_ctx); }); // its value plays no part here
     QString iniFile;
     h([&] { iniFile = environment::GetProgramIniPath(m_ctx, 1); });
     const QString project = QStringLiteral("Project");
-    h([&] { m_state.Resolution = environment::LoadIniString(m_ctx, project, QStringLiteral("Resolution"), iniFile, false, false); });
+    h([&] {
+        m_state.Resolution =
+            environment::LoadIniString(m_ctx, project, QStringLiteral("Resolution"), iniFile, false, false);
+    });
     // The tab the strip carries in the layout.
     h([&] { TabStripMachine->removeTab(0); });
-    h([&] { MitFehler->setChecked(LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithFault"), iniFile, false, false)); });
-    h([&] { MitVorauswahl->setChecked(LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithMenu"), iniFile, false, false)); });
+    h([&] {
+        MitFehler->setChecked(
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithFault"), iniFile, false, false));
+    });
+    h([&] {
+        MitVorauswahl->setChecked(
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithMenu"), iniFile, false, false));
+    });
     qint16 withType = 0;
-    h([&] { withType = environment::LoadIniInteger(m_ctx, project, QStringLiteral("ServoWithMachineType"), iniFile, false, false); });
+    h([&] {
+        withType = environment::LoadIniInteger(m_ctx, project, QStringLiteral("ServoWithMachineType"), iniFile, false,
+                                               false);
+    });
     if (m_ctx.mode.IntegratedMode)
         withType = 1;
     m_state.WithMachineType = withType == 1;
@@ -109,8 +120,8 @@ void Kalvia::SetupUserInterFace()
     for (int m = 1; m <= upper; ++m) {
         bool served = false;
         h([&] {
-            served = LoadIniBoolean(m_ctx, project, QStringLiteral("ForMachine%1").arg(m),
-                                    environment::GetCFGPath(m_ctx), false, false);
+            served = environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ForMachine%1").arg(m),
+                                                 environment::GetCFGPath(m_ctx), false, false);
         });
         if (!served)
             continue;

@@ -53,10 +53,16 @@ void ReadMachineKeys(environment::Context& ctx, environment::EditingState& state
     for (int s = 1; s <= count; ++s) {
         if (!slotFits(h, s))
             continue;
-        h([&] { state.Servo[m][s] = LoadIniInteger(ctx, section, slotKey("Servo", s), iniFile, false, false); });
-        h([&] { state.Diag2Servo[m][s] = LoadIniBoolean(ctx, section, slotKey("Diag2Servo", s), iniFile, false, false); });
-        h([&] { state.ExtServo[m][s] = LoadIniBoolean(ctx, section, slotKey("ExtServo", s), iniFile, false, false); });
-        h([&] { state.ServoPicNo[m][s] = LoadIniInteger(ctx, section, slotKey("ServoPic", s), iniFile, false, false); });
+        const auto integer = [&](const char* key) {
+            return LoadIniInteger(ctx, section, slotKey(key, s), iniFile, false, false);
+        };
+        const auto boolean = [&](const char* key) {
+            return LoadIniBoolean(ctx, section, slotKey(key, s), iniFile, false, false);
+        };
+        h([&] { state.Servo[m][s] = integer("Servo"); });
+        h([&] { state.Diag2Servo[m][s] = boolean("Diag2Servo"); });
+        h([&] { state.ExtServo[m][s] = boolean("ExtServo"); });
+        h([&] { state.ServoPicNo[m][s] = integer("ServoPic"); });
         if (state.ServoPicNo[m][s] < 1)
             state.ServoPicNo[m][s] = 1;
     }
