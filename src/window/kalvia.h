@@ -113,6 +113,8 @@ protected:
 
 private:
     void buildLayout();
+    // Lists machine m's servo pictures while the window is set up.
+    void BuildPictureList(int machine);
     void registerControl(const QString& name, int index, const QString& tag, int helpNumber,
                          texts::ControlKind kind, QWidget* widget);
     void buildTabOrder();
