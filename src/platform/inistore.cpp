@@ -172,8 +172,30 @@ std::optional<QByteArray> readFile(const QString& path)
     return file.readAll();
 }
 
+// Replaces a file atomically with the given bytes, keeping its permissions. Non-zero on success.
+int replaceFile(const QString& path, const QByteArray& bytes, bool exists, QFileDevice::Permissions permissions)
+{
+    QSaveFile out(path);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly))
+        return 0;
+    if (exists)
+        out.setPermissions(permissions);
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return 0;
+    }
+    return out.commit() ? 1 : 0;
+}
+
+IniWriteBatch* g_batch = nullptr; // the open batch, if any
+
 std::optional<QString> readValue(const QString& section, const QString& key, const QString& file)
 {
+    if (IniWriteBatch* batch = IniWriteBatch::find(resolvePath(file))) {
+        const std::optional<QByteArray> value = initext::lookup(batch->text, section, key);
+        return value ? std::optional<QString>(fromCp1252(*value)) : std::nullopt;
+    }
     const std::optional<QByteArray> text = readFile(file);
     if (!text)
         return std::nullopt;
@@ -302,6 +324,12 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
     if (file.isEmpty())
         return 0;
     const QString path = resolvePath(file);
+    if (IniWriteBatch* batch = IniWriteBatch::find(path)) {
+        if (!batch->writable)
+            return 0;
+        batch->text = initext::assign(batch->text, section, key, toCp1252(value));
+        return 1;
+    }
     const QFileInfo info(path);
     QByteArray before;
     const bool exists = info.exists();
@@ -317,17 +345,48 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
     if (exists && after == before)
         return 1;
 
-    QSaveFile out(path);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly))
-        return 0;
-    if (exists)
-        out.setPermissions(info.permissions());
-    if (out.write(after) != after.size()) {
-        out.cancelWriting();
-        return 0;
+    return replaceFile(path, after, exists, info.permissions());
+}
+
+IniWriteBatch::IniWriteBatch(const QString& file)
+    : m_path(resolvePath(file))
+{
+    const QFileInfo info(m_path);
+    m_exists = info.exists();
+    if (m_path.isEmpty() || (m_exists && (!info.isFile() || !info.isWritable()))) {
+        writable = false;
+    } else if (m_exists) {
+        const std::optional<QByteArray> bytes = readFile(m_path);
+        writable = bytes.has_value();
+        if (bytes)
+            text = *bytes;
     }
-    return out.commit() ? 1 : 0;
+    m_original = text;
+    if (!g_batch)
+        g_batch = this;
+}
+
+IniWriteBatch::~IniWriteBatch()
+{
+    if (g_batch == this)
+        g_batch = nullptr;
+}
+
+IniWriteBatch* IniWriteBatch::find(const QString& resolvedPath)
+{
+    return (g_batch && !g_batch->m_done && g_batch->m_path == resolvedPath) ? g_batch : nullptr;
+}
+
+int IniWriteBatch::commit()
+{
+    m_done = true;
+    if (g_batch == this)
+        g_batch = nullptr;
+    if (!writable)
+        return 0;
+    if (m_exists && text == m_original)
+        return 1;
+    return replaceFile(m_path, text, m_exists, QFileInfo(m_path).permissions());
 }
 
 } // namespace platform

@@ -34,6 +34,32 @@ int GetPrivateProfileIntA(const QString& section, const QString& key, int defaul
 int WritePrivateProfileStringA(const QString& section, const QString& key, const QString& value,
                                const QString& file);
 
+// Gathers the writes to one file and replaces the file once, at commit(). While a batch is open,
+// the store's reads and writes of that file see the gathered text instead of the disk, so the
+// file on disk holds either all of the batch's writes or none of them. A batch that is destroyed
+// without commit() leaves the file as it was. Batches are for one thread and do not nest.
+class IniWriteBatch {
+public:
+    explicit IniWriteBatch(const QString& file);
+    ~IniWriteBatch();
+    IniWriteBatch(const IniWriteBatch&) = delete;
+    IniWriteBatch& operator=(const IniWriteBatch&) = delete;
+
+    // Replaces the file when anything changed. Non-zero on success (and when nothing changed).
+    int commit();
+
+    // For the store: the batch holding the file, or nullptr.
+    static IniWriteBatch* find(const QString& resolvedPath);
+    QByteArray text;
+    bool writable = true;
+
+private:
+    QString m_path;
+    QByteArray m_original;
+    bool m_exists = false;
+    bool m_done = false;
+};
+
 // The file-format half of the store, on the bytes of a whole file. For the store and its tests.
 namespace initext {
 

@@ -4,6 +4,7 @@
 #include "environment/ini.h"
 #include "environment/paths.h"
 #include "platform/files.h"
+#include "platform/inistore.h"
 #include "window/kalvia.h"
 
 #include <QCheckBox>
@@ -104,6 +105,9 @@ int Kalvia::WriteInputs()
         return 1;
     }
 
+    // The keys are gathered and written to the file in one replacement at the end, so the file
+    // holds either the whole configuration or, when the program ends on the way, the old one.
+    platform::IniWriteBatch batch(file);
     const QString project = QStringLiteral("Project");
     h([&] {
         const int withType = (m_state.WithMachineType || m_ctx.mode.IntegratedMode) ? 1 : 0;
@@ -125,6 +129,10 @@ int Kalvia::WriteInputs()
     h([&] {
         SaveIni(m_ctx, MitVorauswahl->checkState() == Qt::Checked ? QStringLiteral("true") : QStringLiteral("false"),
                 project, QStringLiteral("ServoWithMenu"), file);
+    });
+    h([&] {
+        if (!batch.commit())
+            environment::raise(75, QStringLiteral("Path/File access error: ") + file);
     });
     const int result = 1;
     h([&] { environment::WriteEditInfo(m_ctx); });

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <optional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using platform::GetPrivateProfileIntA;
 using platform::GetPrivateProfileStringA;
@@ -273,4 +275,44 @@ TEST(IniStore, ReplacesTheFileAtomicallyAndOnlyWhenItsTextChanges)
     EXPECT_EQ(QDir(file.folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("test.ini")});
     EXPECT_EQ(file.read(), QByteArray("[S]\r\nk=2\r\n"));
+}
+
+TEST(IniStore, BatchWritesAllOrNothingAndReadsItsOwnWrites)
+{
+    const QByteArray original = "; keep\r\n[Machine1]\r\nServo1=3\r\n";
+    IniFile ini(original);
+    {
+        platform::IniWriteBatch batch(ini.path());
+        EXPECT_EQ(WritePrivateProfileStringA(QStringLiteral("Machine1"), QStringLiteral("Servo1"),
+                                             QStringLiteral("7"), ini.path()),
+                  1);
+        EXPECT_EQ(WritePrivateProfileStringA(QStringLiteral("Machine2"), QStringLiteral("Servo1"),
+                                             QStringLiteral("9"), ini.path()),
+                  1);
+        // Reads inside the batch see its writes; the disk does not, until commit.
+        EXPECT_EQ(readString(ini.path(), "machine1", "servo1"), QStringLiteral("7"));
+        EXPECT_EQ(ini.read(), original);
+    } // dropped without commit, as when the program ends on the way
+    EXPECT_EQ(ini.read(), original);
+    EXPECT_EQ(readString(ini.path(), "Machine1", "Servo1"), QStringLiteral("3"));
+
+    platform::IniWriteBatch batch(ini.path());
+    WritePrivateProfileStringA(QStringLiteral("Machine1"), QStringLiteral("Servo1"), QStringLiteral("7"), ini.path());
+    WritePrivateProfileStringA(QStringLiteral("Machine2"), QStringLiteral("Servo1"), QStringLiteral("9"), ini.path());
+    EXPECT_EQ(batch.commit(), 1);
+    EXPECT_EQ(ini.read(), QByteArray("; keep\r\n[Machine1]\r\nServo1=7\r\n[Machine2]\r\nServo1=9\r\n"));
+    // After commit the store works on the disk again.
+    WritePrivateProfileStringA(QStringLiteral("Machine1"), QStringLiteral("Servo1"), QStringLiteral("1"), ini.path());
+    EXPECT_EQ(readString(ini.path(), "Machine1", "Servo1"), QStringLiteral("1"));
+}
+
+TEST(IniStore, BatchOnAPathThatIsNoFileFailsAndChangesNothing)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/Program.ini");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    platform::IniWriteBatch batch(folder);
+    EXPECT_EQ(WritePrivateProfileStringA(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("2"), folder), 0);
+    EXPECT_EQ(batch.commit(), 0);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
