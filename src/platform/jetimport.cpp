@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <array>
 #include <cerrno>
+#include <optional>
 #include <cstring>
 
 #include <fcntl.h>
@@ -145,26 +147,15 @@ bool copyExclusive(const QString& from, const QString& to, int& error)
     return ok;
 }
 
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified {};
-};
-
-bool identify(const QString& path, Identity& id)
+// Device, inode, size and modification time: what tells whether a file was changed or replaced.
+std::optional<std::array<qint64, 5>> identify(const QString& path)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    id = {st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-    return true;
-}
-
-bool operator==(const Identity& a, const Identity& b)
-{
-    return a.device == b.device && a.inode == b.inode && a.size == b.size
-           && a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+        return std::nullopt;
+    return std::array<qint64, 5>{static_cast<qint64>(st.st_dev), static_cast<qint64>(st.st_ino),
+                                 static_cast<qint64>(st.st_size), static_cast<qint64>(st.st_mtim.tv_sec),
+                                 static_cast<qint64>(st.st_mtim.tv_nsec)};
 }
 
 } // namespace
@@ -251,8 +242,11 @@ JetConversion::JetConversion(const QString& path) : m_path(path)
                         : databaseFormatProblem(path, format);
         return;
     }
-    Identity before;
-    identify(path, before);
+    const auto before = identify(path);
+    if (!before) {
+        m_message = databaseFormatProblem(path, DatabaseFormat::Unreadable);
+        return;
+    }
 
     const QFileInfo info(path);
     QTemporaryFile temp(info.absolutePath() + QLatin1Char('/') + info.fileName() + QStringLiteral(".XXXXXX.converting"));
@@ -271,14 +265,14 @@ JetConversion::JetConversion(const QString& path) : m_path(path)
         return;
     }
     // The file must still be the one that was read.
-    Identity after;
-    if (!identify(path, after) || !(after == before)) {
+    if (identify(path) != before) {
         removeDatabase(m_temp);
         m_temp.clear();
         m_message = cannotConvert(path, QStringLiteral("it changed while it was being converted"));
         return;
     }
     m_ok = true;
+    m_identity = *before;
 }
 
 JetConversion::~JetConversion()
@@ -309,6 +303,10 @@ JetImportResult JetConversion::commit()
         m_message = cannotConvert(m_path, why);
         return JetImportResult{false, m_message, {}};
     };
+
+    // Something may have replaced the original since it was read; its content must not be lost.
+    if (identify(m_path) != m_identity)
+        return failed(QStringLiteral("it changed after it was converted"));
 
     // The converted database takes over the original's permissions.
     QFile::setPermissions(m_temp, QFile::permissions(m_path));

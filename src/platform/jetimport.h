@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <array>
+
 namespace platform {
 
 // What a database file holds, judged by its first bytes and its size.
@@ -60,7 +62,8 @@ struct JetImportResult {
 // original. An existing ".jet" file is never overwritten: when it holds the same bytes as the
 // original it already is the kept copy, otherwise the original is kept as "<file name>.2.jet"
 // (.3.jet, ...). Until commit() succeeds the original stays in place under its name; a conversion
-// that is dropped without commit() removes its temporary file.
+// that is dropped without commit() removes its temporary file. commit() refuses when the original
+// was changed or replaced after it was read.
 class JetConversion {
 public:
     explicit JetConversion(const QString& path);
@@ -85,6 +88,7 @@ private:
     QString m_temp;
     QString m_kept;
     QString m_message;
+    std::array<qint64, 5> m_identity {}; // device, inode, size and time of the file that was read
     bool m_ok = false;
     bool m_committed = false;
 };
