@@ -291,6 +291,27 @@ TEST_P(JetProjectTable, KeepsEveryValueAndEveryNull)
 
 INSTANTIATE_TEST_SUITE_P(BothJetVersions, JetProjectTable, testing::Values("test2V1997.mdb", "test2V2000.mdb"));
 
+TEST(JetConversion, KeepsEmptyTextApartFromNull)
+{
+    // No fixture holds an empty text, so one is made: setting PROJ_PROJECT's bit in the row's null
+    // mask turns its NULL (no bytes) into a present value of no bytes.
+    const struct {
+        const char* file;
+        int maskByte; // the null mask's byte for columns 48 to 55
+    } cases[] = {{"test2V1997.mdb", 50 * 2048 + 2038 + 6}, {"test2V2000.mdb", 60 * 4096 + 4086 + 6}};
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        QByteArray bytes = slurp(kData + QLatin1String(c.file));
+        bytes[c.maskByte] = char(bytes[c.maskByte] | 0x02);
+        spit(dir.path() + QStringLiteral("/empty.mdb"), bytes);
+        const QString out = dir.path() + QStringLiteral("/out.sqlite");
+        ASSERT_TRUE(platform::convertJetToSqlite(dir.path() + QStringLiteral("/empty.mdb"), out).ok) << c.file;
+        const auto row = Db(out).rows(QStringLiteral("SELECT PROJ_PROJECT, PROJ_VERSION FROM MSP_PROJECTS"));
+        ASSERT_EQ(row.size(), 1u);
+        EXPECT_EQ(row[0], (std::vector<Value>{text(QString()), null()})) << c.file;
+    }
+}
+
 TEST(JetConversion, DeclaresTheSameColumnsForJet3AndJet4)
 {
     // Jet 4 counts text sizes in UCS-2 bytes, Jet 3 in characters; both must give TEXT(characters).
@@ -353,6 +374,12 @@ TEST(JetConversion, ReadsNumbersDatesAndGuidsFromTheRawValues)
         {"Table6", "row7", text(QStringLiteral("4374-07-17 00:00:00"))},
         {"Table6", "row10", text(QStringLiteral("1899-12-30 00:00:30"))},
         {"Table6", "row12", null()},
+        // Signed whole numbers and doubles.
+        {"Table3", "row9", integer(-32400)},
+        {"Table3", "row10", integer(31045)},
+        {"Table2", "row6", integer(-349809345)},
+        {"Table4", "row14", real(-94.43000000000001)},
+        {"Table4", "row16", real(-8540982423.45)},
         // Byte values up to 255.
         {"Table9", "row3", integer(255)},
         {"Table9", "row10", integer(128)},
