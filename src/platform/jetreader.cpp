@@ -138,10 +138,12 @@ std::string declaredType(const MdbHandle* mdb, const MdbColumn* col, const char*
     }
 }
 
-// Bytes a fixed-size value takes in the row; 0 for variable-length types.
-int fixedSize(int type)
+// Bytes a value takes in the row at least: the fixed-size types' size, and the 12-byte header
+// that a Memo or OLE value keeps in the row; 0 for the other variable-length types.
+int minimumSize(int type)
 {
     switch (type) {
+    case MDB_MEMO: case MDB_OLE: return 12;
     case MDB_BYTE: return 1;
     case MDB_INT: return 2;
     case MDB_LONGINT: case MDB_FLOAT: return 4;
@@ -255,7 +257,7 @@ private:
             check(m_db, sqlite3_bind_null(st, index), where);
             return;
         }
-        const int need = fixedSize(type);
+        const int need = minimumSize(type);
         if (need > 0 && (field.siz < need || field.start < 0 || field.start + need > m_mdb->fmt->pg_size))
             fail("a value in " + where + " is damaged");
         unsigned char* page = m_mdb->pg_buf;
@@ -377,8 +379,10 @@ std::optional<std::string> dateText(double serial)
 std::string copyJetToSqlite(const char* jetPath, const char* sqlitePath)
 {
     try {
-        // Text must come out as UTF-8 whatever the environment asks for.
+        // Text must come out as UTF-8 whatever the environment asks for, and debugging output
+        // would read as a complaint.
         unsetenv("MDBICONV");
+        unsetenv("MDBOPTS");
         std::unique_ptr<MdbHandle, HandleCloser> mdb(mdb_open(jetPath, MDB_NOFLAGS));
         if (!mdb)
             fail("it cannot be opened as a Jet database");
