@@ -42,8 +42,11 @@ struct JetImportResult {
 // Converts the Jet file at jetPath into a new SQLite database at sqlitePath: every user table with
 // its columns in design order, each declared with the type that names its Jet type and size
 // (BIT, BYTE, SHORT, LONG, CURRENCY, SINGLE, DOUBLE, DATETIME, BINARY(n), TEXT(n), LONGBINARY,
-// LONGTEXT, GUID, DECIMAL(p,s)), and every row. NULL stays apart from empty text; dates become
-// "YYYY-MM-DD HH:MM:SS" text; a Replication ID becomes "{8-4-4-4-12}" text.
+// LONGTEXT, GUID, DECIMAL(p,s)), and every row. NULL stays apart from empty text; Yes/No becomes
+// 0 or 1; a Single becomes the shortest decimal that gives the float back; dates become
+// "YYYY-MM-DD HH:MM:SS" text (a number outside the years 100 to 9999 is kept as the number);
+// a Replication ID becomes "{8-4-4-4-12}" text. Indexes, keys, relations, defaults and the
+// AutoNumber and Required flags are not carried over.
 // sqlitePath must not exist. The Jet file is only read. The reading runs in a child process, so a
 // damaged file that makes the reader crash, loop or complain is refused; on any failure nothing
 // is left at sqlitePath.
@@ -77,8 +80,10 @@ public:
     // The converted SQLite database while it waits for commit(); empty otherwise.
     QString convertedPath() const { return m_committed ? QString() : m_temp; }
 
-    // Keeps the original and puts the converted database in its place. A second call, or a call
-    // after a failed conversion, changes nothing and repeats the outcome.
+    // Keeps the original and puts the converted database in its place. A connection to
+    // convertedPath() must be closed first (its journal is named after that path). A second call,
+    // or a call after a failed conversion, changes nothing and repeats the outcome; a failed commit
+    // discards the converted database and leaves the original as it was.
     [[nodiscard]] JetImportResult commit();
     // Removes the converted database; the original stays as it is.
     void discard();
