@@ -1,3 +1,4 @@
+#include "printing.h"
 #include "support/installation.h"
 #include "texts/help.h"
 #include "window/kalvia.h"

@@ -1,10 +1,12 @@
 #include "platform/cp1252.h"
 #include "platform/inistore.h"
+#include "printing.h"
 #include "support/installation.h"
 #include "texts/tooltiptexts.h"
 #include "window/kalvia.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -221,6 +223,45 @@ TEST(Language, CodeIsTakenAsStoredAndGermanWhenAbsent)
             EXPECT_EQ(stored.left(n), QStringLiteral("1031"));
         } else {
             EXPECT_EQ(inst.read(rel), before);
+        }
+    }
+}
+
+TEST(DemoLanguageFile, IsCompleteInGermanAndEnglish)
+{
+    QFile demo(QStringLiteral(KALVIA_DEMO_LANGUAGE_FILE));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    const QByteArray german = demo.readAll();
+    QByteArray english = german;
+    english.replace("\r\nLanguage=1031\r\n", "\r\nLanguage=1033\r\n");
+    ASSERT_NE(english, german);
+
+    const struct {
+        QByteArray file;
+        const char* header;
+        const char* okTip;
+    } cases[] = {
+        {german, "Servo - Konfiguration Servos", "Speichern und beenden"},
+        {english, "Servo - Servo configuration", "Save and close"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.header);
+        support::Installation inst;
+        const QString rel = QStringLiteral("ServoTool/ServoView_Config.ini");
+        inst.write(rel, c.file);
+        window::Kalvia w(inst.context);
+        texts::ControlRegistry controls = w.controls();
+        texts::LoadToolTipTexts(inst.context, controls, w.help());
+        // Every key is there: the start writes nothing.
+        EXPECT_EQ(inst.read(rel), c.file);
+        EXPECT_EQ(w.Header->text(), QString::fromUtf8(c.header));
+        EXPECT_EQ(w.CommandOK->toolTip(), QString::fromUtf8(c.okTip));
+        for (const texts::Control& control : controls) {
+            if (control.helpNumber > 0) {
+                EXPECT_FALSE(w.help().HelpTexts[control.helpNumber].isEmpty() ||
+                             w.help().HelpTexts[control.helpNumber] == QLatin1String("0"))
+                    << control.name.toStdString();
+            }
         }
     }
 }
