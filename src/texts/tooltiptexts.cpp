@@ -1,5 +1,7 @@
 #include "texts/tooltiptexts.h"
 
+#include "platform/inistore.h"
+
 #include "environment/errors.h"
 #include "environment/ini.h"
 #include "platform/files.h"
@@ -159,6 +161,8 @@ QString GetLanguage(Context& ctx)
 
 void LoadToolTipTexts(Context& ctx, ControlRegistry& controls, HelpState& help)
 {
+    // The keys a first start adds (some three hundred) reach the file in one replacement.
+    platform::IniWriteBatch batch(LanguageFilePath(ctx));
     const Walk walk{ctx, help, GetLanguage(ctx), LanguageFilePath(ctx)};
     const QHash<QString, int> counts = nameCounts(controls);
     for (const Control& c : controls) {
@@ -169,6 +173,7 @@ void LoadToolTipTexts(Context& ctx, ControlRegistry& controls, HelpState& help)
         } catch (const std::exception&) {
         }
     }
+    batch.commit(); // a language file that cannot be written leaves the designed texts in place
 }
 
 } // namespace texts
