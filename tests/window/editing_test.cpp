@@ -111,11 +111,13 @@ TEST_F(Editing, ServoCountHidesRowsAndBringsBackTheirChoicesAndTicks)
     EXPECT_TRUE(w->ComboServo[2]->currentText().isEmpty());
     EXPECT_EQ(window::backColor(w->ComboServo[2]), window::buttonFace());
 
-    // Away to another machine whose slot 2 has no tick, and back: the hidden tick is kept.
+    // Away to another machine, a tick in its slot 2, and back: the hidden tick is kept.
     clickTab(1);
+    w->Check2ndDiagPage[2]->click();
     clickTab(0);
     EXPECT_FALSE(w->Check2ndDiagPage[2]->isChecked());
     EXPECT_TRUE(st().Diag2Servo[1][2]);
+    EXPECT_TRUE(st().Diag2Servo[2][2]);
 
     // Picking 3 from the list shows rows 2 and 3 with their choices and ticks again.
     w->ComboNrServos->setFocus(Qt::MouseFocusReason);
