@@ -1,5 +1,4 @@
 #include "support/installation.h"
-#include "window/kalvia.h"
 #include "window/numbers.h"
 #include "window/picturelist.h"
 
@@ -120,33 +119,4 @@ TEST(ServoTexts, NumbersReadFromTexts)
         EXPECT_EQ(outcome([&] { return window::leadingInteger(text); }), c.leading);
         EXPECT_EQ(outcome([&] { return window::wholeInteger(text); }), c.whole);
     }
-}
-
-TEST(ServoTexts, TextsFindTheirPictureEntryAndSlotsTheirText)
-{
-    support::Installation inst;
-    window::Kalvia w(inst.context);
-    environment::EditingState& st = w.state();
-    st.PicCount[1] = 3;
-    st.Pictures[1][1] = {7, 1, {}, QStringLiteral("7")};
-    st.Pictures[1][2] = {12, 1, {}, QStringLiteral("12-1")};
-    st.Pictures[1][3] = {12, 2, {}, QStringLiteral("12-2")};
-    const std::pair<const char*, int> positions[] = {{"7", 1},    {"7-1", 1}, {"7-4", 1}, {"07", 1},   {"12", 2},
-                                                     {"12-2", 3}, {"12-3", 0}, {"-12", 0}, {"abc", 0}, {"", 0}};
-    for (const auto& [text, position] : positions)
-        EXPECT_EQ(w.TextNachServoPos(1, QString::fromLatin1(text)), position) << text;
-
-    const struct {
-        qint16 servo, variant;
-        const char* text;
-    } choices[] = {{7, 1, "7"}, {12, 2, "12-2"}, {7, 2, ""}, {0, 1, ""}, {-1, 1, ""}};
-    for (const auto& s : choices) {
-        st.Servo[1][4] = s.servo;
-        st.ServoPicNo[1][4] = s.variant;
-        EXPECT_EQ(w.ServoNachText(1, 4), QString::fromLatin1(s.text)) << s.servo << "-" << s.variant;
-    }
-    // A number beyond the 16-bit range is reported and found nowhere.
-    inst.messages.expect(Answer::Yes);
-    EXPECT_EQ(w.TextNachServoPos(1, QStringLiteral("99999")), 0);
-    EXPECT_TRUE(inst.read(QStringLiteral("QELcfglog.txt")).contains("/ TextNachServoPos (Nr. 6) :Overflow"));
 }

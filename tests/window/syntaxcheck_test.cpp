@@ -98,14 +98,6 @@ TEST_F(SyntaxCheck, TextRefusedOnTheShownTabFailsItsMachine)
     EXPECT_EQ(seen[1].redRows, QList<int>{2});
 }
 
-TEST_F(SyntaxCheck, SilentStartChecksNothing)
-{
-    ctx.mode.SilentMode = true;
-    w->state().Servo[1][2] = 3; // a double assignment
-    EXPECT_TRUE(w->SyntaxCheck());
-    EXPECT_TRUE(inst.messages.boxes.empty());
-}
-
 TEST_F(SyntaxCheck, OkWritesTheChoicesOfEveryMachine)
 {
     showActive();
