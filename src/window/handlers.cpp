@@ -129,33 +129,6 @@ bool Kalvia::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-// The legend boxes explain the two columns of check boxes and always show ticked.
-void Kalvia::Check2ndDiagPageKomm_Click()
-{
-    Check2ndDiagPageKomm->setChecked(true);
-}
-
-void Kalvia::CheckZusatzKomm_Click()
-{
-    CheckZusatzKomm->setChecked(true);
-}
-
-void Kalvia::ComboNrServos_LostFocus()
-{
-    // A typed number takes effect when the field is left.
-    ComboNrServos_Click();
-}
-
-void Kalvia::ComboNrServos_GotFocus()
-{
-    texts::ShowHelpInfo(m_ctx, m_help, *control(QStringLiteral("ComboNrServos")));
-}
-
-void Kalvia::FrameBobbinChange_Click()
-{
-    texts::ShowHelpInfo(m_ctx, m_help, *control(QStringLiteral("FrameBobbinChange")));
-}
-
 void Kalvia::ServoPic_Click()
 {
     Handler h(m_ctx, QStringLiteral("ServoPic_Click"));
@@ -173,18 +146,5 @@ void Kalvia::LabelPictureServo_Click()
     Handler h(m_ctx, QStringLiteral("LabelPictureServo_Click"));
     h([&] { PictureServo_Click(); });
 }
-
-// Seams: these handlers come with the slot editing, the help mode and the picture preview.
-void Kalvia::ComboNrServos_Click() {}
-void Kalvia::ComboServo_Click(int index) {}
-void Kalvia::ComboServo_GotFocus(int index) {}
-void Kalvia::ComboServo_LostFocus(int index) {}
-void Kalvia::Check2ndDiagPage_Click(int index) {}
-void Kalvia::CheckZusatz_Click(int index) {}
-void Kalvia::MitFehler_Click() {}
-void Kalvia::MitVorauswahl_Click() {}
-void Kalvia::CommandQuest_Click() {}
-void Kalvia::ImageServo_Click() {}
-void Kalvia::PictureServo_Click() {}
 
 } // namespace window

@@ -9,6 +9,7 @@
 #include "environment/projectsettings.h"
 #include "platform/process.h"
 #include "texts/tooltiptexts.h"
+#include "window/picturelist.h"
 #include "window/servokeys.h"
 
 #include <QApplication>
@@ -133,7 +134,7 @@ void Kalvia::SetupUserInterFace()
             m_state.TabToMachine[environment::checkIndex(TabStripMachine->count(), 1, environment::kMaxMachines)] =
                 static_cast<qint16>(m);
         });
-        h([&] { BuildPictureList(m); });
+        h([&] { BuildPictureList(m_ctx, m_state, h, m); });
         ReadMachineKeys(m_ctx, m_state, h, m, iniFile);
     }
 
@@ -144,33 +145,6 @@ void Kalvia::SetupUserInterFace()
     });
     m_settingUp = false;
     h([&] { TabStripMachine_Click(); });
-}
-
-void Kalvia::BuildPictureList(int machine)
-{
-    m_state.PicTypeCount[machine] = 0;
-    m_state.PicCount[machine] = 0;
-    // The machine's servo pictures are listed here once slot editing is in place.
-}
-
-void Kalvia::onTabChanged()
-{
-    if (m_settingUp)
-        return;
-    TabStripMachine_Click();
-}
-
-void Kalvia::TabStripMachine_Click()
-{
-    Handler h(m_ctx, QStringLiteral("TabStripMachine_Click"));
-    // Shows the selected tab's machine once slot editing is in place.
-}
-
-bool Kalvia::SyntaxCheck()
-{
-    if (m_ctx.mode.SilentMode)
-        return true;
-    return true;
 }
 
 void Kalvia::CommandOK_Click()

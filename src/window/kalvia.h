@@ -5,6 +5,7 @@
 #include "texts/controlregistry.h"
 #include "texts/help.h"
 
+#include <QPixmap>
 #include <QWidget>
 
 #include <array>
@@ -42,6 +43,14 @@ public:
     void TabStripMachine_Click();
     bool SyntaxCheck();
     int WriteInputs();
+    // The text of a slot's choice: the name of its picture entry, or empty.
+    QString ServoNachText(int machine, int slot);
+    // The position (1..PicCount) of the first picture entry a text denotes, or 0.
+    qint16 TextNachServoPos(int machine, const QString& text);
+    // Draws a picture file scaled into the small preview; an empty path clears the preview. A file
+    // that cannot be read raises a failure and leaves the preview cleared.
+    void ShowServoPicture(const QString& path);
+    const QString& lastServoPicture() const { return m_lastServoPicture; }
 
     // Events of the controls. Handlers of the row arrays get the slot number (1..50).
     void ComboNrServos_Click();
@@ -113,8 +122,14 @@ protected:
 
 private:
     void buildLayout();
-    // Lists machine m's servo pictures while the window is set up.
-    void BuildPictureList(int machine);
+    // Rows of the slot grid, as the number of servos and the tab switch lay them out.
+    void enableRow(int slot);
+    void disableRow(int slot);
+    // Sets a combo's text, selecting the list entry of that text when there is one.
+    static void setComboText(QComboBox* combo, const QString& text);
+    void clearServoPic();
+    // True while a machine is shown, i.e. CurrentMachine names one of the five.
+    bool machineShown() const;
     void registerControl(const QString& name, int index, const QString& tag, int helpNumber,
                          texts::ControlKind kind, QWidget* widget);
     void buildTabOrder();
@@ -132,6 +147,8 @@ private:
     bool m_settingUp = true;  // tab-switch notifications are blocked until the setup calls the switch
     bool m_closingRun = false; // set once the closing run has started
     QWidget* m_focusedCombo = nullptr; // the combo box that has the focus among the window's controls
+    QString m_lastServoPicture;        // path of the picture the small preview last handled
+    QPixmap m_servoPicDrawing;         // what is drawn into the small preview; kept across repaints
 };
 
 } // namespace window

@@ -185,18 +185,17 @@ TEST_F(Events, ClicksOnLabelsPicturesAndTheFrameReachTheirHandler)
         clickWindowAt(control, inside);
         return delivered;
     };
+    // The preview's label and the preview enlarge; the large picture's label and the picture shrink.
     EXPECT_EQ(click(w.LabelServoPic, {10, 8}), QStringList{QStringLiteral("LabelServoPic_Click")});
+    ASSERT_TRUE(w.PictureServo->isVisible());
+    EXPECT_EQ(click(w.LabelPictureServo, {10, 8}), QStringList{QStringLiteral("LabelPictureServo_Click")});
+    ASSERT_FALSE(w.PictureServo->isVisible());
     // The image covers the inside of the preview; a click on it is the preview's.
     EXPECT_EQ(click(w.ServoPic, {200, 100}), QStringList{QStringLiteral("ServoPic_Click")});
+    EXPECT_EQ(click(w.PictureServo, {250, 150}), QStringList{QStringLiteral("PictureServo_Click")});
     EXPECT_EQ(click(w.FrameBobbinChange, {300, 90}), QStringList{QStringLiteral("FrameBobbinChange_Click")});
     // A control inside the frame has its own click.
     EXPECT_EQ(click(w.MitFehler, {8, 12}), QStringList{QStringLiteral("MitFehler_Click")});
-
-    w.PictureServo->setGeometry(8, 10, 300, 200);
-    w.PictureServo->show();
-    w.PictureServo->raise();
-    EXPECT_EQ(click(w.LabelPictureServo, {10, 8}), QStringList{QStringLiteral("LabelPictureServo_Click")});
-    EXPECT_EQ(click(w.PictureServo, {250, 150}), QStringList{QStringLiteral("PictureServo_Click")});
 
     // The right button is no click; nor is a press that is released elsewhere.
     delivered.clear();

@@ -90,9 +90,8 @@ TEST(Lifecycle, OkRunsTheClosingRunOnceAndEndsWithCodeZero)
 {
     support::Installation inst;
     writeProject(inst);
-    inst.context.project.ExistingMachines = QStringList{QString(), QStringLiteral("Filler")};
     window::Kalvia w(inst.context);
-    w.CommandOK->setEnabled(true);
+    w.Form_Load();
     EXPECT_EQ(endCode([&] { w.CommandOK_Click(); }), 0);
     EXPECT_TRUE(w.closingRunStarted());
     EXPECT_FALSE(w.CommandOK->isEnabled());
