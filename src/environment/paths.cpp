@@ -1,14 +1,36 @@
 #include "environment/paths.h"
 
 #include "environment/errors.h"
+#include "environment/ini.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
 namespace environment {
 
 namespace {
+
 constexpr int kSuffixLength = 7;
+
+// The path when it names an existing file (resolved without regard to letter case), else "".
+QString existing(const QString& path)
+{
+    return !path.isEmpty() && platform::fileExists(path) ? platform::resolvePath(path) : QString();
 }
+
+// root/<component>/<component><suffix>
+QString componentFile(Context& ctx, const QString& suffix)
+{
+    const QString component = GetOCXName(ctx);
+    return InstallationRoot(ctx) + platform::kSeparator + component + platform::kSeparator + component + suffix;
+}
+
+// Folder + rest, with one separator between them whether or not the folder ends with one.
+QString below(const QString& folder, const QString& rest)
+{
+    return folder.endsWith(platform::kSeparator) ? folder + rest : folder + platform::kSeparator + rest;
+}
+
+} // namespace
 
 QString InstallationRoot(const Context& ctx)
 {
@@ -66,6 +88,67 @@ QString GetQELConfigurationIniPath(Context& ctx)
             result = platform::resolvePath(p);
     });
     return result;
+}
+
+QString GetProgramIniPath(Context& ctx, int Mode)
+{
+    Handler h(ctx, QStringLiteral("GetProgramIniPath"));
+    QString result;
+    if (Mode == 1 && ctx.mode.IntegratedMode) {
+        QString folder;
+        h([&] {
+            folder = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("SaveAndRestore"),
+                                   GetQELConfigurationIniPath(ctx), true, false);
+        });
+        h([&] { result = existing(below(folder, QStringLiteral("parameter/program.ini"))); });
+    } else {
+        h([&] { result = existing(InstallationRoot(ctx) + QStringLiteral("/parameter/Program.ini")); });
+    }
+    return result;
+}
+
+QString GetCFGPath(Context& ctx)
+{
+    Handler h(ctx, QStringLiteral("GetCFGPath"));
+    QString p;
+    h([&] { p = componentFile(ctx, QStringLiteral(".cfg")); });
+    if (!p.isEmpty() && platform::fileExists(p))
+        return platform::resolvePath(p);
+    // The configuration run cannot go on without the component's configuration file.
+    h([&] { FaultMessage(ctx, QStringLiteral("File not found: ") + kLfCr + p.toUpper()); });
+    EndProgram(ctx, platform::ExitOther);
+}
+
+QString GetPathOCXMDB(Context& ctx)
+{
+    Handler h(ctx, QStringLiteral("GetPathOCXMDB"));
+    QString result;
+    h([&] { result = platform::resolvePath(componentFile(ctx, QStringLiteral(".mdb"))); });
+    return result;
+}
+
+QString GetPathSourceOCXMDB(Context& ctx)
+{
+    Handler h(ctx, QStringLiteral("GetPathSourceOCXMDB"));
+    QString result;
+    h([&] { result = existing(componentFile(ctx, QStringLiteral("_Source.mdb"))); });
+    return result;
+}
+
+QString GetPathMachineCopyMDB(Context& ctx, const QString& IniFile)
+{
+    Handler h(ctx, QStringLiteral("GetPathMachineCopyMDB"));
+    QString folder;
+    h([&] {
+        folder = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("SaveAndRestore"), IniFile, true, false);
+    });
+    QString p;
+    h([&] {
+        const QString component = GetOCXName(ctx);
+        p = below(folder, component + platform::kSeparator + component + QStringLiteral(".mdb"));
+    });
+    // A folder that is no usable path simply counts as missing.
+    return existing(p);
 }
 
 } // namespace environment

@@ -21,4 +21,8 @@ struct HelpState {
 // Shows the control's help text in help mode; does nothing otherwise.
 void ShowHelpInfo(environment::Context& ctx, const HelpState& help, const Control& control);
 
+// In help mode undoes the tick a click gave the check box and shows its help text; the reset's own
+// click notification ends at HelpReentry. Does nothing outside help mode.
+void CheckBoxHelpInfo(environment::Context& ctx, HelpState& help, const Control& checkBox);
+
 } // namespace texts

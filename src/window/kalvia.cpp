@@ -4,12 +4,16 @@
 #include "environment/cancel.h"
 #include "environment/commandline.h"
 #include "environment/errors.h"
+#include "environment/ini.h"
 #include "environment/paths.h"
 #include "environment/projectsettings.h"
 #include "platform/process.h"
 #include "texts/tooltiptexts.h"
+#include "window/picturelist.h"
+#include "window/servokeys.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
 #include <QTabBar>
@@ -80,9 +84,60 @@ void Kalvia::SetupUserInterFace()
 {
     Handler h(m_ctx, QStringLiteral("SetupUserInterFace"));
     m_settingUp = true;
+    h([&] { environment::GetValidMachines(m_ctx); }); // its value plays no part here
+    QString iniFile;
+    h([&] { iniFile = environment::GetProgramIniPath(m_ctx, 1); });
+    const QString project = QStringLiteral("Project");
+    h([&] {
+        m_state.Resolution =
+            environment::LoadIniString(m_ctx, project, QStringLiteral("Resolution"), iniFile, false, false);
+    });
     // The tab the strip carries in the layout.
     h([&] { TabStripMachine->removeTab(0); });
-    // The project's keys and one tab per served machine are read here once INI access is in place.
+    h([&] {
+        MitFehler->setChecked(
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithFault"), iniFile, false, false));
+    });
+    h([&] {
+        MitVorauswahl->setChecked(
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithMenu"), iniFile, false, false));
+    });
+    qint16 withType = 0;
+    h([&] {
+        withType = environment::LoadIniInteger(m_ctx, project, QStringLiteral("ServoWithMachineType"), iniFile, false,
+                                               false);
+    });
+    if (m_ctx.mode.IntegratedMode)
+        withType = 1;
+    m_state.WithMachineType = withType == 1;
+
+    const QStringList& machines = m_ctx.project.ExistingMachines;
+    int upper = 0;
+    h([&] {
+        if (machines.isEmpty())
+            environment::raiseSubscript(); // the bounds of a list that was never filled
+        upper = static_cast<int>(machines.size()) - 1;
+    });
+    for (int m = 1; m <= upper; ++m) {
+        bool served = false;
+        h([&] {
+            served = environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ForMachine%1").arg(m),
+                                                 environment::GetCFGPath(m_ctx), false, false);
+        });
+        if (!served)
+            continue;
+        // A machine beyond the five the tables hold gets no tab: its data would have nowhere to go.
+        if (!h([&] { environment::checkIndex(m, 1, environment::kMaxMachines); }))
+            continue;
+        h([&] {
+            TabStripMachine->addTab(machines[m]);
+            m_state.TabToMachine[environment::checkIndex(TabStripMachine->count(), 1, environment::kMaxMachines)] =
+                static_cast<qint16>(m);
+        });
+        h([&] { BuildPictureList(m_ctx, m_state, h, m); });
+        ReadMachineKeys(m_ctx, m_state, h, m, iniFile);
+    }
+
     h([&] {
         if (TabStripMachine->count() < 1)
             environment::raise(environment::ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
@@ -90,31 +145,6 @@ void Kalvia::SetupUserInterFace()
     });
     m_settingUp = false;
     h([&] { TabStripMachine_Click(); });
-}
-
-void Kalvia::onTabChanged()
-{
-    if (m_settingUp)
-        return;
-    TabStripMachine_Click();
-}
-
-void Kalvia::TabStripMachine_Click()
-{
-    Handler h(m_ctx, QStringLiteral("TabStripMachine_Click"));
-    // Shows the selected tab's machine once slot editing is in place.
-}
-
-bool Kalvia::SyntaxCheck()
-{
-    if (m_ctx.mode.SilentMode)
-        return true;
-    return true;
-}
-
-int Kalvia::WriteInputs()
-{
-    return 1;
 }
 
 void Kalvia::CommandOK_Click()

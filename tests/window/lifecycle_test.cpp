@@ -20,6 +20,16 @@ int endCode(const std::function<void()>& f)
     return -1;
 }
 
+// A project with one served machine, for the suite (integrated) and for a standalone start.
+void writeProject(const support::Installation& inst)
+{
+    inst.writeIni(QStringLiteral("parameter/qelconfiguration.ini"),
+                  QStringLiteral("[Common]\nSaveAndRestore=%1\nNameM1=Filler\n").arg(inst.root()));
+    inst.writeIni(QStringLiteral("parameter/Program.ini"),
+                  QStringLiteral("[Project]\nNumberOfMachines=1\n[Machine1]\nMachineName=Filler\nNumberOfServos=0\n"));
+    inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"), QStringLiteral("[Project]\nForMachine1=true\n"));
+}
+
 } // namespace
 
 TEST(Lifecycle, ShortExecutableNameIsReportedAndEndsTheProgram)
@@ -79,8 +89,9 @@ TEST(Lifecycle, RefusedCloseKeepsTheWindowOpen)
 TEST(Lifecycle, OkRunsTheClosingRunOnceAndEndsWithCodeZero)
 {
     support::Installation inst;
+    writeProject(inst);
     window::Kalvia w(inst.context);
-    w.CommandOK->setEnabled(true);
+    w.Form_Load();
     EXPECT_EQ(endCode([&] { w.CommandOK_Click(); }), 0);
     EXPECT_TRUE(w.closingRunStarted());
     EXPECT_FALSE(w.CommandOK->isEnabled());
@@ -96,9 +107,8 @@ TEST(Lifecycle, CaptionNamesTheProgramFolderAndTheStartMode)
     for (const bool integrated : {false, true}) {
         support::Installation inst;
         inst.process.arguments = integrated ? QStringLiteral("/EXTERNAL=QELCFG") : QString();
+        writeProject(inst);
         window::Kalvia w(inst.context);
-        // Without a served machine there is no tab to select; that is reported.
-        inst.messages.expect(Answer::Yes);
         w.Form_Load();
         EXPECT_EQ(w.windowTitle(), integrated ? QStringLiteral("Erweiterte Konfiguration ServoTool - integriert")
                                               : QStringLiteral("Erweiterte Konfiguration ServoTool - standalone"));
@@ -111,6 +121,7 @@ TEST(Lifecycle, SilentLoadPressesOkAndNeverShowsTheWindow)
 {
     support::Installation inst;
     inst.process.arguments = QStringLiteral("/EXTERNAL=SILENT");
+    writeProject(inst);
     window::Kalvia w(inst.context);
     EXPECT_EQ(endCode([&] { w.Form_Load(); }), 0);
     EXPECT_FALSE(w.isVisible());

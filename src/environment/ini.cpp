@@ -1,0 +1,109 @@
+#include "environment/ini.h"
+
+#include "environment/errors.h"
+#include "platform/inistore.h"
+
+#include <QMetaType>
+
+namespace environment {
+
+namespace {
+
+// The buffer of the string readers: 255 characters with the terminating zero.
+constexpr int kBufferSize = 255;
+
+void notFound(Context& ctx, const QString& Section, const QString& Entry, const QString& File)
+{
+    FaultMessage(ctx, QStringLiteral("File '") + File + QStringLiteral("' or Section [") + Section +
+                          QStringLiteral("] or Entry '") + Entry + QStringLiteral("' not found"));
+}
+
+// A number as decimal text with "." whatever the locale, the exponent marked "E".
+QString numberText(double value, int precision)
+{
+    return QString::number(value, 'g', precision).toUpper().trimmed();
+}
+
+} // namespace
+
+QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
+                      bool ShowError)
+{
+    Handler h(ctx, QStringLiteral("LoadIniString"));
+    QString buffer;
+    int n = 0;
+    h([&] {
+        // The default is all blanks, which the store strips: a missing entry gives n = 0.
+        n = platform::GetPrivateProfileStringA(Section, Entry, QString(kBufferSize, QLatin1Char(' ')), buffer,
+                                               kBufferSize, File);
+    });
+    if (n == 0 && ShowError)
+        h([&] { notFound(ctx, Section, Entry, File); });
+    return buffer.left(n);
+}
+
+qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
+                      bool ShowError)
+{
+    Handler h(ctx, QStringLiteral("LoadIniInteger"));
+    qint16 v = 0;
+    h([&] { v = toInt16(platform::GetPrivateProfileIntA(Section, Entry, -1, File)); });
+    if (v == -1 && ShowError)
+        h([&] { notFound(ctx, Section, Entry, File); });
+    return v;
+}
+
+bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
+                    bool ShowError)
+{
+    Handler h(ctx, QStringLiteral("LoadIniBoolean"));
+    QString buffer;
+    int n = 0;
+    h([&] {
+        n = platform::GetPrivateProfileStringA(Section, Entry, QString(kBufferSize, QLatin1Char(' ')), buffer,
+                                               kBufferSize, File);
+    });
+    const QString s = buffer.left(n).toUpper();
+    if ((s != QLatin1String("FALSE") && s != QLatin1String("TRUE")) || n == 0) {
+        if (ShowError)
+            h([&] { notFound(ctx, Section, Entry, File); });
+    }
+    return s == QLatin1String("TRUE");
+}
+
+qint16 SaveIni(Context& ctx, const QVariant& Value, const QString& Section, const QString& Entry,
+               const QString& File)
+{
+    Handler h(ctx, QStringLiteral("SaveIni"));
+    QString text;
+    h([&] {
+        switch (Value.typeId()) {
+        case QMetaType::Short:
+        case QMetaType::Int:
+        case QMetaType::UChar:
+            text = QString::number(Value.toLongLong());
+            break;
+        case QMetaType::Float:
+            text = numberText(Value.toFloat(), 7);
+            break;
+        case QMetaType::Double:
+            text = numberText(Value.toDouble(), 15);
+            break;
+        case QMetaType::QString:
+            text = Value.toString();
+            break;
+        case QMetaType::Bool:
+            text = Value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+            break;
+        default:
+            FaultMessage(ctx, QStringLiteral("Ini Save:  wrong data type"));
+            text.clear();
+            break;
+        }
+    });
+    qint16 r = 0;
+    h([&] { r = toInt16(platform::WritePrivateProfileStringA(Section, Entry, text, File)); });
+    return r;
+}
+
+} // namespace environment
