@@ -1,7 +1,10 @@
 #include "database/componentdb.h"
 #include "database/generation.h"
 #include "database/records.h"
+#include "environment/projectsettings.h"
 #include "fixtures.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -301,4 +304,89 @@ TEST_F(Generation, RecordNumberStopsAtTheSixteenBitLimitWithOneReport)
               QStringList{QStringLiteral("Fehler in ServoView / ServoView_Config / CreateRecordSets (Nr. 6) :Overflow")});
     EXPECT_EQ(generated(QStringLiteral("count(*), count(DISTINCT ID), max(ID)")),
               QStringList{QStringLiteral("32767|32767|32767")});
+}
+
+TEST_F(Generation, BitNumberIsInTheNameLookedUpForRenaming)
+{
+    naming.VarNamePatterns[0][1] = QStringLiteral("###machine.###Var_Name");
+    naming.VarNamePatterns[1][1] = QStringLiteral("###machine_###Var_Name");
+    naming.VWStudioMode = 1;
+    makeTemplates({QStringLiteral("(ID, part, offset_or_bitno, var_name) VALUES (1, 1, 4, 'Bit###text')")});
+    setSlots(1, {7});
+    fixtures::makeDatabase(componentPath(), {QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, var_name TEXT(50))"),
+                                             QStringLiteral("INSERT INTO PRESET_DEFS VALUES (1, 'M1.Bit5')")});
+    generate([](int m) { return m == 1; });
+    EXPECT_EQ(generated(QStringLiteral("var_name")), QStringList{QStringLiteral("M1_Bit5")});
+    // The previous record is found under the name the new record carries.
+    EXPECT_EQ(rows(platform::Database(componentPath()), QStringLiteral("SELECT var_name FROM PRESET_DEFS")),
+              QStringList{QStringLiteral("M1_Bit5")});
+}
+
+namespace {
+
+// The demo installation's INI files in a temporary installation.
+class DemoGeneration : public Generation {
+protected:
+    DemoGeneration()
+    {
+        const QString demo = QStringLiteral(KALVIA_SOURCE_DIR "/demo/installation/");
+        for (const char* file : {"parameter/Program.ini", "parameter/qelconfiguration.ini", "ServoView/ServoView.cfg"}) {
+            QFile in(demo + QLatin1String(file));
+            EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << file;
+            inst.write(QLatin1String(file), in.readAll());
+        }
+    }
+    void createRecordSets()
+    {
+        ComponentDatabase component;
+        component.open(componentPath());
+        platform::Transaction tx(*db);
+        database::CreateRecordSets(inst.context, *db, *state, naming, component);
+        tx.commit();
+        if (component.isOpen())
+            component.commit();
+    }
+};
+
+} // namespace
+
+TEST_F(DemoGeneration, DemoInstallationGetsOneSetPerConfiguredSlotOfItsServedMachines)
+{
+    environment::GetExistingMachines(inst.context, inst.path(QStringLiteral("parameter/qelconfiguration.ini")));
+    ASSERT_EQ(inst.context.project.ExistingMachines,
+              (QStringList{QString(), QStringLiteral("Filler"), QStringLiteral("Capper"), QStringLiteral("Labeller")}));
+    // The editing state the window reads from the demo's Program.ini.
+    setSlots(1, {3, 7, 12, 5});
+    setSlots(2, {3, 12});
+    // Labeller has slots here, but the .cfg does not serve it (ForMachine3=false).
+    setSlots(3, {1});
+    naming.VWStudioMode = 0;
+    makeTemplates({QStringLiteral("(ID, part, var_name, text) VALUES (1, 1, 'Speed', 'Speed of ###Servo'), "
+                                  "(2, 1, 'Torque', 'Torque')")});
+    fixtures::makeDatabase(componentPath(), {QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, var_name TEXT(50))"),
+                                             QStringLiteral("INSERT INTO PRESET_DEFS VALUES (1, 'Capper_S12_Torque')")});
+    createRecordSets();
+    EXPECT_EQ(generated(QStringLiteral("ID, var_name")),
+              (QStringList{QStringLiteral("1|Filler.S3.Speed"), QStringLiteral("2|Filler.S3.Torque"),
+                           QStringLiteral("3|Filler.S7.Speed"), QStringLiteral("4|Filler.S7.Torque"),
+                           QStringLiteral("5|Filler.S12.Speed"), QStringLiteral("6|Filler.S12.Torque"),
+                           QStringLiteral("7|Filler.S5.Speed"), QStringLiteral("8|Filler.S5.Torque"),
+                           QStringLiteral("9|Capper.S3.Speed"), QStringLiteral("10|Capper.S3.Torque"),
+                           QStringLiteral("11|Capper.S12.Speed"), QStringLiteral("12|Capper.S12.Torque")}));
+    EXPECT_EQ(rows(platform::Database(componentPath()), QStringLiteral("SELECT var_name FROM PRESET_DEFS")),
+              QStringList{QStringLiteral("Capper.S12.Torque")});
+    EXPECT_TRUE(inst.reports().isEmpty());
+}
+
+TEST_F(DemoGeneration, ServedMachinesComeFromTheForMachineKeysInAnyLetterCase)
+{
+    inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"),
+                  QStringLiteral("[Project]\nForMachine1=TRUE\nForMachine3=yes\nforMACHINE4=True\nForMachine5=false\n"));
+    inst.context.project.ExistingMachines = {QString(), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                                             QStringLiteral("D"), QStringLiteral("E")};
+    for (int m = 1; m <= 5; ++m)
+        setSlots(m, {m});
+    makeTemplates({QStringLiteral("(ID, part, var_name) VALUES (1, 1, 'v')")});
+    createRecordSets();
+    EXPECT_EQ(generated(QStringLiteral("var_name")), (QStringList{QStringLiteral("A.S1.v"), QStringLiteral("D.S4.v")}));
 }

@@ -154,6 +154,24 @@ TEST_F(Renames, EqualFormsRewriteTheNameInTheGivenLetterCase)
     EXPECT_EQ(storedNames(), (QStringList{QStringLiteral("Speed"), QStringLiteral("Speed"), QStringLiteral("speed2")}));
 }
 
+TEST_F(Renames, LaterRenamesSeeTheNamesEarlierOnesGave)
+{
+    makeComponent({QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("c"), QStringLiteral("A")});
+    ComponentDatabase component;
+    component.open(path());
+    rename(component, 1, QStringLiteral("A"), QStringLiteral("b"));  // both "a" and "A" join "B"
+    rename(component, 1, QStringLiteral("b"), QStringLiteral("C2")); // all three move on
+    rename(component, 1, QStringLiteral("a"), QStringLiteral("x"));  // no record is named "a" any more
+    rename(component, 1, QStringLiteral("c2"), QStringLiteral("C2"));
+    // The names reach the table before anyone reads it through the run's connection.
+    EXPECT_EQ(rows(component.database(), QStringLiteral("SELECT var_name FROM PRESET_DEFS ORDER BY ID")),
+              (QStringList{QStringLiteral("C2"), QStringLiteral("C2"), QStringLiteral("c"), QStringLiteral("C2")}));
+    rename(component, 1, QStringLiteral("C"), QStringLiteral("d"));
+    component.commit();
+    EXPECT_EQ(storedNames(),
+              (QStringList{QStringLiteral("C2"), QStringLiteral("C2"), QStringLiteral("d"), QStringLiteral("C2")}));
+}
+
 TEST_F(Renames, WithoutComponentDatabaseNothingHappensAndNothingIsReported)
 {
     ComponentDatabase component;

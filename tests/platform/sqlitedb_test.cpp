@@ -216,6 +216,52 @@ TEST_F(Engine, ValuesOfEveryTypeRoundTripWithNullKeptApartFromEmpty)
     EXPECT_TRUE(rs.eof());
 }
 
+TEST_F(Engine, TextKeepsEveryCharacterThroughBindingAndReading)
+{
+    Database db = create();
+    db.execute(QStringLiteral("CREATE TABLE t (ID LONG, s LONGTEXT)"));
+    const QString lone = QString(QChar(0xd800)) + QStringLiteral("x");
+    const QStringList texts = {QStringLiteral("plain"), QStringLiteral("Grüße ß €"), QString::fromUtf8("Servo \xF0\x9F\x94\xA7"),
+                               QStringLiteral("a\"b'c"), QString(), QStringLiteral("")};
+    Statement insert(db, QStringLiteral("INSERT INTO t VALUES (?1, ?2)"));
+    for (int i = 0; i < texts.size(); ++i) {
+        insert.bindInt64(1, i);
+        insert.bindText(2, texts[i]);
+        insert.execute();
+    }
+    insert.bindInt64(1, 99);
+    insert.bindText(2, lone); // a lone surrogate cannot be stored: it becomes U+FFFD
+    insert.execute();
+    Statement read(db, QStringLiteral("SELECT s FROM t ORDER BY ID"));
+    QStringList back;
+    while (read.step())
+        back << read.text(0);
+    EXPECT_EQ(back.mid(0, texts.size()), texts);
+    EXPECT_EQ(back.last(), QString(QChar(0xfffd)) + QStringLiteral("x"));
+    // Text bound by the recordset reads back the same way.
+    Recordset rs = Recordset::table(db, QStringLiteral("t"));
+    rs.moveNext();
+    EXPECT_EQ(rs.value(1), QVariant(texts[1]));
+}
+
+TEST_F(Engine, ColumnWrittenByRowidChangesThoseRowsOnly)
+{
+    Database db = create();
+    db.execute(QStringLiteral("CREATE TABLE t (ID LONG, name TEXT(20), min DOUBLE)"));
+    db.execute(QStringLiteral("INSERT INTO t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3), (4, 'd', 4)"));
+    db.writeTextByRowid(QStringLiteral("t"), QStringLiteral("name"),
+                        {{4, QStringLiteral("D\"4")}, {2, QStringLiteral("Bé")}, {7, QStringLiteral("none")}});
+    db.writeTextByRowid(QStringLiteral("t"), QStringLiteral("name"), {});
+    EXPECT_EQ(failureNumber([&] { db.writeTextByRowid(QStringLiteral("t"), QStringLiteral("nope"), {{1, QStringLiteral("x")}}); }),
+              3001);
+    Statement all(db, QStringLiteral("SELECT name || '/' || min FROM t ORDER BY ID"));
+    QStringList seen;
+    while (all.step())
+        seen << all.text(0);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("a/1.0"), QStringLiteral("Bé/2.0"), QStringLiteral("c/3.0"),
+                                 QStringLiteral("D\"4/4.0")}));
+}
+
 TEST_F(Engine, RecordsetOnAStatementEditsTheMatchedRowsOnlyAndCountsAFreshResult)
 {
     Database db = create();
