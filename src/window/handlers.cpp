@@ -12,6 +12,19 @@
 
 namespace window {
 
+namespace {
+
+// A combo box also reports an activation when it is left with a text that equals one of its
+// items. That is no click: only a pick made while the combo has the focus (from its list or with
+// the arrow keys) counts; leaving is handled by the focus-leave handler.
+bool pickedInCombo(const QComboBox* combo)
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == combo || combo->isAncestorOf(focus));
+}
+
+} // namespace
+
 using environment::Handler;
 
 namespace {
@@ -49,7 +62,8 @@ void Kalvia::wireEvents()
             deliver(QStringLiteral("CheckZusatz_Click"), s, [this, s] { CheckZusatz_Click(s); });
         });
         connect(ComboServo[s], &QComboBox::activated, this, [this, s] {
-            deliver(QStringLiteral("ComboServo_Click"), s, [this, s] { ComboServo_Click(s); });
+            if (pickedInCombo(ComboServo[s]))
+                deliver(QStringLiteral("ComboServo_Click"), s, [this, s] { ComboServo_Click(s); });
         });
         ComboServo[s]->installEventFilter(this);
     }
@@ -61,8 +75,10 @@ void Kalvia::wireEvents()
     onValueChange(MitFehler, QStringLiteral("MitFehler_Click"), &Kalvia::MitFehler_Click);
     onValueChange(MitVorauswahl, QStringLiteral("MitVorauswahl_Click"), &Kalvia::MitVorauswahl_Click);
 
-    connect(ComboNrServos, &QComboBox::activated, this,
-            [this] { deliver(QStringLiteral("ComboNrServos_Click"), -1, [this] { ComboNrServos_Click(); }); });
+    connect(ComboNrServos, &QComboBox::activated, this, [this] {
+        if (pickedInCombo(ComboNrServos))
+            deliver(QStringLiteral("ComboNrServos_Click"), -1, [this] { ComboNrServos_Click(); });
+    });
     ComboNrServos->installEventFilter(this);
 
     connect(CommandQuest, &QPushButton::clicked, this,
