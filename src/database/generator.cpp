@@ -72,7 +72,7 @@ public:
 private:
     bool loadTemplates();
     void describeTarget();
-    void writeRecord(int machine, int slot, int row, int record);
+    void writeRecord(int slot, int row, int record);
     void fillColumn(int f, int slot, int row);
     QString varName(const QString& templateValue);
     // The record's offset_or_bitno plus 1 as text, none while it has no value.
@@ -182,11 +182,13 @@ void Generator::run(const ServedMachine& served)
         if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
             continue;
         machineName = machines.at(m);
+        // Slots above 50 have no servo: reported once for the machine, not for each slot.
+        if (slotCount > environment::kMaxSlots) {
+            h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
+            slotCount = environment::kMaxSlots;
+        }
         for (int s = 1; s <= slotCount; ++s) {
-            if (!h([&] {
-                    servo = QString::number(state.Servo[m][environment::checkIndex(s, 1, environment::kMaxSlots)]);
-                }))
-                continue;
+            servo = QString::number(state.Servo[m][s]);
             for (int r = 1; r <= rows; ++r) {
                 yield();
                 // The record number is a 16-bit counter: no record can be numbered beyond it.
@@ -194,16 +196,15 @@ void Generator::run(const ServedMachine& served)
                     h.report(environment::RunTimeError(environment::ErrOverflow, QStringLiteral("Overflow")));
                     return;
                 }
-                writeRecord(m, s, r, record);
+                writeRecord(s, r, record);
                 ++record;
             }
         }
     }
 }
 
-void Generator::writeRecord(int machine, int slot, int row, int record)
+void Generator::writeRecord(int slot, int row, int record)
 {
-    Q_UNUSED(machine);
     guarded(h, [&] { target->addNew(); });
     guarded(h, [&] {
         if (idColumn >= 0)

@@ -11,7 +11,6 @@
 #include <QVariant>
 
 #include <array>
-#include <optional>
 #include <utility>
 
 namespace database {
@@ -100,15 +99,6 @@ bool guarded(environment::Handler& h, Statement&& statement)
             throw environment::RunTimeError(e.number, e.description, QStringLiteral("SQLite"));
         }
     });
-}
-
-// The object a failed open left unset: raises 91 as the run-time does.
-template <typename T>
-T& required(std::optional<T>& object)
-{
-    if (!object)
-        environment::raise(91, QStringLiteral("Object variable or With block variable not set"));
-    return *object;
 }
 
 } // namespace database

@@ -225,7 +225,7 @@ TEST_F(Generation, MachinesAboveFiveAndSlotsAboveFiftyAreReportedOnceEach)
     for (int s = 1; s <= 50; ++s)
         servos << s;
     setSlots(1, servos);
-    state->NumberOfServos[1] = 51;
+    state->NumberOfServos[1] = 300; // reported once, not for each slot beyond 50
     generate();
     const QString line = QStringLiteral("Fehler in ServoView / ServoView_Config / CreateRecordSets (Nr. 9) :Subscript "
                                         "out of range");
