@@ -105,4 +105,11 @@ void GetAddFields(Context& ctx)
     h([&] { project.AdditionalFieldsCount = toInt16(fields.size() - 1); });
 }
 
+int MachineUpperIndex(const Context& ctx)
+{
+    if (ctx.project.ExistingMachines.isEmpty())
+        raiseSubscript();
+    return static_cast<int>(ctx.project.ExistingMachines.size()) - 1;
+}
+
 } // namespace environment

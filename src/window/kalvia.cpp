@@ -111,13 +111,8 @@ void Kalvia::SetupUserInterFace()
         withType = 1;
     m_state.WithMachineType = withType == 1;
 
-    const QStringList& machines = m_ctx.project.ExistingMachines;
     int upper = 0;
-    h([&] {
-        if (machines.isEmpty())
-            environment::raiseSubscript(); // the bounds of a list that was never filled
-        upper = static_cast<int>(machines.size()) - 1;
-    });
+    h([&] { upper = environment::MachineUpperIndex(m_ctx); });
     for (int m = 1; m <= upper; ++m) {
         bool served = false;
         h([&] {
@@ -130,7 +125,7 @@ void Kalvia::SetupUserInterFace()
         if (!h([&] { environment::checkIndex(m, 1, environment::kMaxMachines); }))
             continue;
         h([&] {
-            TabStripMachine->addTab(machines[m]);
+            TabStripMachine->addTab(m_ctx.project.ExistingMachines[m]);
             m_state.TabToMachine[environment::checkIndex(TabStripMachine->count(), 1, environment::kMaxMachines)] =
                 static_cast<qint16>(m);
         });

@@ -3,6 +3,7 @@
 #include "environment/editrecord.h"
 #include "environment/ini.h"
 #include "environment/paths.h"
+#include "environment/projectsettings.h"
 #include "platform/files.h"
 #include "platform/inistore.h"
 #include "window/kalvia.h"
@@ -113,13 +114,8 @@ int Kalvia::WriteInputs()
         const int withType = (m_state.WithMachineType || m_ctx.mode.IntegratedMode) ? 1 : 0;
         SaveIni(m_ctx, withType, project, QStringLiteral("ServoWithMachineType"), file);
     });
-    const QStringList& machines = m_ctx.project.ExistingMachines;
     int upper = 0;
-    h([&] {
-        if (machines.isEmpty())
-            environment::raiseSubscript(); // the bounds of a list that was never filled
-        upper = static_cast<int>(machines.size()) - 1;
-    });
+    h([&] { upper = environment::MachineUpperIndex(m_ctx); });
     for (int m = 1; m <= upper; ++m)
         WriteMachineKeys(m_ctx, m_state, h, m, file);
     h([&] {
