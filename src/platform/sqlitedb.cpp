@@ -419,70 +419,23 @@ void Database::renameField(const QString& table, const QString& from, const QStr
             quoteIdentifier(from) + QStringLiteral(" TO ") + quoteIdentifier(to));
 }
 
-namespace {
-
-// The values writeTextByRowid hands to the statement, looked up by rowid.
-struct RowidTexts {
-    std::vector<qint64> rowids; // ascending
-    std::vector<std::string> texts;
-
-    const std::string* find(qint64 rowid) const
-    {
-        const auto it = std::lower_bound(rowids.begin(), rowids.end(), rowid);
-        return it != rowids.end() && *it == rowid ? &texts[size_t(it - rowids.begin())] : nullptr;
-    }
-};
-
-void rowidTextHas(sqlite3_context* context, int, sqlite3_value** argv)
-{
-    const auto* values = static_cast<const RowidTexts*>(sqlite3_user_data(context));
-    sqlite3_result_int(context, values->find(sqlite3_value_int64(argv[0])) != nullptr);
-}
-
-void rowidTextValue(sqlite3_context* context, int, sqlite3_value** argv)
-{
-    const auto* values = static_cast<const RowidTexts*>(sqlite3_user_data(context));
-    if (const std::string* text = values->find(sqlite3_value_int64(argv[0])))
-        sqlite3_result_text64(context, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
-    else
-        sqlite3_result_null(context);
-}
-
-} // namespace
-
 void Database::writeTextByRowid(const QString& table, const QString& column,
                                 const std::vector<std::pair<qint64, QString>>& values)
 {
     if (values.empty())
         return;
-    sqlite3* db = connection()->db;
-    RowidTexts lookup;
+    // In rowid order the writes walk the table's pages once.
     std::vector<size_t> order(values.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a].first < values[b].first; });
-    lookup.rowids.reserve(values.size());
-    lookup.texts.resize(values.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        lookup.rowids.push_back(values[order[i]].first);
-        detail::toUtf8(values[order[i]].second, lookup.texts[i]);
+    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE rowid = ?2")
+                                .arg(quoteIdentifier(table), quoteIdentifier(column)));
+    for (size_t i : order) {
+        update.bindText(1, values[i].second);
+        update.bindInt64(2, values[i].first);
+        update.execute();
     }
-    const int flags = SQLITE_UTF8 | SQLITE_DIRECTONLY;
-    check(db, sqlite3_create_function_v2(db, "kalvia_has_text", 1, flags, &lookup, rowidTextHas, nullptr, nullptr,
-                                         nullptr));
-    check(db, sqlite3_create_function_v2(db, "kalvia_text", 1, flags, &lookup, rowidTextValue, nullptr, nullptr,
-                                         nullptr));
-    // The functions point to this call's values: they go before it returns, whatever happens.
-    struct Unregister {
-        sqlite3* db;
-        ~Unregister()
-        {
-            sqlite3_create_function_v2(db, "kalvia_has_text", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-            sqlite3_create_function_v2(db, "kalvia_text", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-        }
-    } unregister{db};
-    execute(QStringLiteral("UPDATE %1 SET %2 = kalvia_text(rowid) WHERE kalvia_has_text(rowid)")
-                .arg(quoteIdentifier(table), quoteIdentifier(column)));
 }
 
 // ---- Statement -----------------------------------------------------------------------------

@@ -138,8 +138,8 @@ public:
     // Renames a column in the stored table (the engine refuses a name the table already has).
     void renameField(const QString& table, const QString& from, const QString& to);
 
-    // Writes text values into one column of the rows with the given rowids, all in one statement
-    // (the table is walked once instead of being searched once per row). Rowids must be unique.
+    // Writes text values into one column of the rows with the given rowids (one prepared
+    // statement, rows in rowid order). A rowid without row changes nothing.
     void writeTextByRowid(const QString& table, const QString& column,
                           const std::vector<std::pair<qint64, QString>>& values);
 
