@@ -245,9 +245,17 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // converted first when it is a Jet file, and never written to.
     RunFile previousFile{previousPath, nullptr};
     ComponentDatabase component;
+    // A component database that is not a database this program can read is not replaced: it may
+    // be the only copy of someone's limits.
+    bool keepComponent = false;
     if (rebuilt && platform::fileExists(previousPath)) {
         guarded(h, [&] {
-            previousFile.prepare();
+            try {
+                previousFile.prepare();
+            } catch (const environment::RunTimeError&) {
+                keepComponent = previousPath == componentPath;
+                throw;
+            }
             component.open(previousFile.openPath());
         });
     }
@@ -290,7 +298,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // its conversion first (the original kept as .jet). A run whose PRESET_DEFS could not be
     // rebuilt leaves the component database as it was.
     if (committed) {
-        bool ready = true;
+        bool ready = !keepComponent;
         if (templateFile.jet) {
             const platform::JetImportResult done = templateFile.jet->commit();
             if (!done.ok) {
