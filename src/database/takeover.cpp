@@ -9,7 +9,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace database {
@@ -35,6 +38,70 @@ const char* const kSlotColumns[kSlotCount] = {"ID",        "machine_type", "type
 const char* const kValueColumns[] = {"abs_min", "abs_max", "min", "max", "pass"};
 
 using PreviousRecord = std::array<QVariant, kSlotCount>;
+
+// The match key as the engine compares it: texts with ASCII letters folded (NOCASE), the bit
+// number by value (a number, or a text that reads as one, compares as that number).
+struct MatchKey {
+    QString machineType;
+    QString varName;
+    bool numeric = true;
+    double number = 0;
+    QString text;
+
+    bool operator==(const MatchKey& o) const
+    {
+        return numeric == o.numeric && (numeric ? number == o.number : text == o.text) &&
+               machineType == o.machineType && varName == o.varName;
+    }
+};
+
+struct MatchKeyHash {
+    size_t operator()(const MatchKey& k) const
+    {
+        size_t h = qHash(k.machineType) ^ (qHash(k.varName) * 31);
+        return h ^ (k.numeric ? qHash(k.number == 0 ? 0.0 : k.number) : qHash(k.text) * 7);
+    }
+};
+
+// Text of a key column with the letters a to z capitalised; none for an absent value or binary data.
+std::optional<QString> foldedText(const QVariant& v)
+{
+    if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
+        return std::nullopt;
+    QString text = v.toString();
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    }
+    return text;
+}
+
+std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& varName, const QVariant& offset)
+{
+    std::optional<QString> m = foldedText(machineType);
+    std::optional<QString> n = foldedText(varName);
+    if (!m || !n || isAbsent(offset) || offset.typeId() == QMetaType::QByteArray)
+        return std::nullopt;
+    MatchKey key{std::move(*m), std::move(*n), true, 0, QString()};
+    switch (offset.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        key.number = offset.toDouble();
+        break;
+    default: {
+        bool ok = false;
+        const QString text = offset.toString();
+        key.number = text.trimmed().toDouble(&ok);
+        if (!ok) {
+            key.numeric = false;
+            key.text = text;
+        }
+    }
+    }
+    return key;
+}
 
 // Raises error 9999 under a handler that reports it as fatal: outside a silent run the program
 // ends there; a silent run goes on.
@@ -155,20 +222,39 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     // checked once.
     checkAdditionalFields(ctx, h, Database);
 
-    // The match is prepared once. A temporary index lets it find its record without scanning;
-    // it is dropped before the caller commits, so the stored table keeps no index.
-    const QString index = QStringLiteral("takeover_match_tmp");
-    bool indexed = false;
-    std::optional<platform::Statement> match;
+    // The match: the generated records' keys read once into a map from key to the first record
+    // that has it, compared as the engine compares them (machine_type and var_name without regard
+    // to letter case, offset_or_bitno by value; an absent value matches nothing).
+    std::unordered_map<MatchKey, qint64, MatchKeyHash> first;
+    bool keysRead = false;
+    guarded(h, [&] {
+        platform::Statement keys(Database, QStringLiteral("SELECT rowid, machine_type, var_name, offset_or_bitno FROM ") +
+                                               platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
+        while (keys.step()) {
+            std::optional<MatchKey> key = matchKey(keys.value(1), keys.value(2), keys.value(3));
+            if (key)
+                first.try_emplace(std::move(*key), keys.int64(0));
+        }
+        keysRead = true;
+    });
+
+    // Where several previous records find the same record, the last one's values stay.
+    std::vector<std::pair<qint64, size_t>> writes; // record, previous record
+    for (size_t j = 0; j < previous.size(); ++j) {
+        const PreviousRecord& record = previous[j];
+        const std::optional<MatchKey> key = matchKey(record[kSlotMachineType], record[kSlotVarName], record[kSlotOffset]);
+        if (!key)
+            continue;
+        const auto found = first.find(*key);
+        if (found != first.end())
+            writes.emplace_back(found->second, j);
+    }
+    std::stable_sort(writes.begin(), writes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    int takenOver = 0;
+    if (!keysRead)
+        return takenOver;
     std::optional<platform::Statement> write;
     guarded(h, [&] {
-        Database.execute(QStringLiteral("CREATE INDEX %1 ON %2 (machine_type COLLATE NOCASE, var_name COLLATE NOCASE, "
-                                        "offset_or_bitno)")
-                             .arg(platform::quoteIdentifier(index), platform::quoteIdentifier(kDefsTable)));
-        indexed = true;
-    });
-    guarded(h, [&] {
-        match.emplace(Database, TakeoverMatchSql(ctx.project.AdditionalFields) + QStringLiteral(" ORDER BY rowid"));
         QStringList sets;
         for (int v = 0; v < 5; ++v)
             sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = ?") +
@@ -177,40 +263,67 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
                                     QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
                                     QStringLiteral(" WHERE rowid = ?6"));
     });
-
-    int takenOver = 0;
-    if (match && write) {
-        qint64 step = 0;
-        for (const PreviousRecord& record : previous) {
-            if ((++step & 1023) == 0)
-                QCoreApplication::processEvents();
-            // A record without a complete key matches nothing and is skipped without a report.
-            qint64 rowid = -1;
-            try {
-                match->reset();
-                match->bind(1, record[kSlotMachineType]);
-                match->bind(2, record[kSlotVarName]);
-                match->bind(3, record[kSlotOffset]);
-                if (match->step())
-                    rowid = match->int64(0);
-            } catch (const platform::DbError&) {
-                continue;
-            }
-            if (rowid < 0)
-                continue;
-            if (guarded(h, [&] {
-                    for (int v = 0; v < 5; ++v)
-                        write->bind(v + 1, record[size_t(kSlotFirstValue + v)]);
-                    write->bindInt64(6, rowid);
-                    write->execute();
-                }))
-                ++takenOver;
-        }
+    for (size_t w = 0; write && w < writes.size(); ++w) {
+        if ((w & 4095) == 4095)
+            QCoreApplication::processEvents();
+        ++takenOver;
+        // Earlier records for the same target are overwritten by the last one.
+        if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
+            continue;
+        const PreviousRecord& record = previous[writes[w].second];
+        if (!guarded(h, [&] {
+                for (int v = 0; v < 5; ++v)
+                    write->bind(v + 1, record[size_t(kSlotFirstValue + v)]);
+                write->bindInt64(6, writes[w].first);
+                write->execute();
+            }))
+            --takenOver;
     }
-    match.reset();
-    write.reset();
-    if (indexed)
-        guarded(h, [&] { Database.execute(QStringLiteral("DROP INDEX ") + platform::quoteIdentifier(index)); });
+    return takenOver;
+    // The values go into a temporary table first and reach PRESET_DEFS in one statement: one
+    // walk of the table instead of one statement per record. The temporary table lives outside
+    // the file.
+    const QString values = QStringLiteral("temp.takeover_values");
+    bool collected = guarded(h, [&] {
+        Database.execute(QStringLiteral("CREATE TEMP TABLE takeover_values (r INTEGER PRIMARY KEY, a, b, c, d, e)"));
+    });
+    if (collected) {
+        std::optional<platform::Statement> insert;
+        guarded(h, [&] {
+            insert.emplace(Database, QStringLiteral("INSERT INTO ") + values +
+                                         QStringLiteral(" VALUES (?6, ?1, ?2, ?3, ?4, ?5)"));
+        });
+        for (size_t w = 0; insert && w < writes.size(); ++w) {
+            if ((w & 4095) == 4095)
+                QCoreApplication::processEvents();
+            ++takenOver;
+            // Earlier records for the same target are overwritten by the last one.
+            if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
+                continue;
+            const PreviousRecord& record = previous[writes[w].second];
+            if (!guarded(h, [&] {
+                    for (int v = 0; v < 5; ++v)
+                        insert->bind(v + 1, record[size_t(kSlotFirstValue + v)]);
+                    insert->bindInt64(6, writes[w].first);
+                    insert->execute();
+                }))
+                --takenOver;
+        }
+        insert.reset();
+        QStringList sets;
+        const char* from[] = {"a", "b", "c", "d", "e"};
+        for (int v = 0; v < 5; ++v)
+            sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = v.") +
+                        QLatin1String(from[v]);
+        if (!guarded(h, [&] {
+                Database.execute(QStringLiteral("UPDATE ") + platform::quoteIdentifier(kDefsTable) +
+                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                                 values + QStringLiteral(" AS v WHERE ") + platform::quoteIdentifier(kDefsTable) +
+                                 QStringLiteral(".rowid = v.r"));
+            }))
+            takenOver = 0;
+        guarded(h, [&] { Database.execute(QStringLiteral("DROP TABLE ") + values); });
+    }
     return takenOver;
 }
 
