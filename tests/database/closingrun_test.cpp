@@ -307,17 +307,36 @@ TEST_F(ClosingRun, ProgramEndBetweenGenerationAndCopyLeavesBothDatabasesAsTheyWe
 
 TEST_F(ClosingRun, RunWhoseTemplateCannotBeRebuiltLeavesTheComponentDatabase)
 {
-    // Templates without Source_PRESET_DEFS: the rebuild fails and is reported; the old
-    // component database is not replaced by a template that has no PRESET_DEFS.
-    fixtures::makeDatabase(inst.path(kTemplate), {QStringLiteral("CREATE TABLE Source_DEFS (System TEXT(20), Part "
-                                                                 "SHORT, Var_Name TEXT(100))")});
-    makePrevious(kComponent, {QStringLiteral("'M1', 'M1.S3.Status', 3, 10")});
-    const QByteArray componentBefore = inst.read(kComponent);
-    const database::ClosingRunOutcome outcome = run();
-    EXPECT_EQ(inst.read(kComponent), componentBefore);
-    EXPECT_TRUE(outcome.filesWritten.isEmpty());
-    ASSERT_EQ(inst.reports().size(), 1);
-    EXPECT_TRUE(inst.reports()[0].contains(QStringLiteral("/ WorkOnMDB (Nr. 3265)"))) << inst.reports()[0].toStdString();
+    // No Source_PRESET_DEFS, or a PRESET_DEFS in other letter case that is neither deleted nor
+    // can stand beside a new one: the rebuild fails and is reported; the old component database
+    // is not replaced by a template without a fresh PRESET_DEFS.
+    const struct {
+        const char* why;
+        QString table;
+        int number;
+    } cases[] = {{"no templates", QStringLiteral("CREATE TABLE Other (a LONG)"), 3265},
+                 {"other letter case", QStringLiteral("CREATE TABLE Source_PRESET_DEFS (%1)").arg(fixtures::kTemplateColumns),
+                  3010}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        QFile::remove(inst.path(kTemplate));
+        QFile::remove(inst.path(QStringLiteral("QELcfglog.txt")));
+        fixtures::makeDatabase(inst.path(kTemplate),
+                               {QStringLiteral("CREATE TABLE Source_DEFS (System TEXT(20), Part SHORT, Var_Name TEXT(100))"),
+                                QStringLiteral("CREATE TABLE preset_defs (old LONG)"), c.table});
+        makePrevious(kComponent, {QStringLiteral("'M1', 'M1.S3.Status', 3, 10")});
+        const QByteArray componentBefore = inst.read(kComponent);
+        const database::ClosingRunOutcome outcome = run();
+        EXPECT_EQ(inst.read(kComponent), componentBefore);
+        EXPECT_TRUE(outcome.filesWritten.isEmpty());
+        ASSERT_EQ(inst.reports().size(), 1);
+        EXPECT_TRUE(inst.reports()[0].contains(QStringLiteral("/ WorkOnMDB (Nr. %1)").arg(c.number)))
+            << inst.reports()[0].toStdString();
+        EXPECT_EQ(rows(platform::Database(inst.path(kTemplate)), QStringLiteral("SELECT name FROM sqlite_schema WHERE name "
+                                                                                "LIKE 'preset_defs'")),
+                  QStringList{QStringLiteral("preset_defs")});
+        QFile::remove(inst.path(kComponent));
+    }
 }
 
 namespace {
@@ -380,11 +399,12 @@ TEST_F(Takeover, ExtraColumnsWarnOnlyWithoutAdditionalFields)
         EXPECT_EQ(mins(), (QStringList{QStringLiteral("10"), QStringLiteral("0")})) << c.why;
         const bool logged = inst.exists(QStringLiteral("ZeltoServicePack.log"));
         EXPECT_EQ(logged || !inst.messages.boxes.empty(), c.warned) << c.why;
-        if (logged)
+        if (logged) {
             EXPECT_EQ(QString::fromLatin1(inst.read(QStringLiteral("ZeltoServicePack.log"))),
                       QStringLiteral("! Fault ServoView_Config: WARNING!Machinecopy contains data in fields that won't be "
                                      "taken over!Configurationfile \"SERVOVIEW.CFG\", missing entry "
                                      "\"DataBaseAdditionalFields \"If you continue now this data will be lost.Continue?\r\n"));
+        }
         if (!inst.messages.boxes.empty()) {
             EXPECT_TRUE(inst.messages.boxes[0].noIsDefault);
             EXPECT_EQ(inst.messages.boxes[0].title, QStringLiteral("ServoView_Config"));
