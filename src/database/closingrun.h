@@ -2,11 +2,28 @@
 
 #include "environment/context.h"
 #include "environment/editingstate.h"
+#include "platform/sqlitedb.h"
+
+#include <QMap>
+#include <QStringList>
 
 namespace database {
 
-// The database half of the closing run: regenerates PRESET_DEFS from the templates for the
-// configured slots and takes over the previous limits.
-void WorkOnMDB(environment::Context& ctx, const environment::EditingState& state);
+// What a closing run wrote.
+struct ClosingRunOutcome {
+    QMap<QString, int> recordsPerMachine; // generated records by machine_type
+    int limitsTakenOver = 0;              // previous records whose limits were carried over
+    QStringList filesWritten;             // template and component database, once replaced
+};
+
+// The database half of the closing run: regenerates PRESET_DEFS in the component template
+// database from its templates for the configured slots, takes over the previous limits, and
+// makes the finished template the new component database. Each database is written inside one
+// transaction and the component database is replaced in one rename at the end, so a run that
+// ends early leaves both files as they were.
+ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state);
+
+// Generated records of PRESET_DEFS counted by machine_type.
+QMap<QString, int> recordsPerMachine(const platform::Database& db);
 
 } // namespace database

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,26 @@ QStringList listFiles(const QString& folder, const QString& pattern);
 
 // Copies a file over another, replacing it. Returns false on failure.
 bool copyFile(const QString& from, const QString& to);
+
+// Replaces the file at `to` by a copy of `from` without ever leaving a half-written target: the
+// copy goes to a temporary file in the target's folder, is flushed to disk and renamed over the
+// target. On failure the target is as it was and no temporary file is left. Returns false on
+// failure, with the reason in *error when given.
+bool replaceFileByCopy(const QString& from, const QString& to, QString* error = nullptr);
+
+// Creation, last-access and last-write time of a file, as far as the file system keeps them.
+struct FileTimes {
+    bool valid = false;
+    QDateTime creation;
+    QDateTime lastAccess;
+    QDateTime lastWrite;
+    qint64 lastWriteNs = 0; // the last-write time to the nanosecond, since 1970
+};
+FileTimes readFileTimes(const QString& path);
+// Sets the last-write time back to the saved one; the last-access time is left alone. The
+// creation time cannot be set on every file system: a file changed in place keeps its own.
+// Returns false when the file cannot be opened or its time cannot be set.
+bool restoreFileTimes(const QString& path, const FileTimes& times);
 
 // Joins a folder and a name with the native separator.
 QString joinPath(const QString& folder, const QString& name);

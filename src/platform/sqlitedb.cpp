@@ -1,4 +1,5 @@
 #include "platform/sqlitedb.h"
+#include "platform/jetimport.h"
 
 #include "platform/files.h"
 #include "platform/sqlitedb_p.h"
@@ -307,6 +308,16 @@ Database::Database(const QString& path, Mode mode)
     QString resolved = resolvePath(path);
     if (mode == Mode::OpenExisting && (path.isEmpty() || !QFileInfo(resolved).isFile()))
         throw DbError(DbErrFileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (mode == Mode::OpenExisting) {
+        // A file of another engine is named as such instead of failing on its first statement.
+        const DatabaseFormat format = databaseFormat(resolved);
+        if (isJet(format))
+            throw DbError(DbErrUnrecognisedFormat,
+                          QStringLiteral("The database file \"%1\" is a Jet database; it has to be converted first.")
+                              .arg(path));
+        if (format != DatabaseFormat::Sqlite && format != DatabaseFormat::Empty)
+            throw DbError(DbErrUnrecognisedFormat, databaseFormatProblem(path, format));
+    }
     sqlite3* handle = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (mode == Mode::CreateIfMissing)

@@ -50,7 +50,8 @@ enum DbErrorNumber : int {
     DbErrTableExists = 3010,       // "Table '...' already exists."
     DbErrItemNotFound = 3265,      // "Item not found in this collection."
     DbErrNoTable = 3078,           // the input table cannot be found
-    DbErrObjectClosed = 3420,      // "Object invalid or no longer set."
+    DbErrObjectClosed = 3420,
+    DbErrUnrecognisedFormat = 3343, // not an SQLite database (a Jet, ACE or other file)      // "Object invalid or no longer set."
     DbErrEngineBase = 3000,        // plus the SQLite result code
 };
 

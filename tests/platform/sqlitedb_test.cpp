@@ -331,11 +331,37 @@ TEST_F(Engine, OpeningFindsTheFileInAnyLetterCaseAndRefusesWhatIsNoDatabase)
     EXPECT_EQ(failureNumber([&] { Database none{QString()}; }), platform::DbErrFileNotFound);
     EXPECT_FALSE(QFile::exists(file(QStringLiteral("none.mdb"))));
 
-    QFile jet(file(QStringLiteral("jet.mdb")));
-    ASSERT_TRUE(jet.open(QIODevice::WriteOnly));
-    jet.write(QByteArray(4096, 'J'));
-    jet.close();
-    EXPECT_EQ(failureNumber([&] { Database(file(QStringLiteral("jet.mdb"))); }), 3026); // SQLITE_NOTADB
+    // Files of another engine or of none are refused naming the file, and stay as they were.
+    QByteArray jet3(4096, '\0');
+    jet3.replace(4, 15, "Standard Jet DB");
+    QByteArray ace = jet3;
+    ace.replace(4, 15, "Standard ACE DB");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* says;
+    } refused[] = {
+        {"other.mdb", QByteArray(4096, 'J'), "neither an SQLite nor a Jet database"},
+        {"jet.mdb", jet3, "Jet database"},
+        {"ace.accdb", ace, "ACE"},
+    };
+    for (const auto& r : refused) {
+        const QString path = file(QLatin1String(r.name));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(r.bytes);
+        f.close();
+        try {
+            Database db(path);
+            ADD_FAILURE() << r.name << " opened";
+        } catch (const platform::DbError& e) {
+            EXPECT_EQ(e.number, platform::DbErrUnrecognisedFormat) << r.name;
+            EXPECT_TRUE(e.description.contains(path)) << e.description.toStdString();
+            EXPECT_TRUE(e.description.contains(QLatin1String(r.says))) << e.description.toStdString();
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), r.bytes) << r.name;
+    }
 }
 
 TEST_F(Engine, TransactionRollsBackUnlessCommittedAndLeavesNoJournalBehind)
