@@ -272,7 +272,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         bool found = false;
         guarded(h, [&] { found = component.database().tableDefs().contains(kDefsTable); });
         if (found)
-            guarded(h, [&] { previous.emplace(platform::Recordset::table(component.database(), kDefsTable)); });
+            guarded(h, [&] { previous.emplace(PreviousRecordsForTakeover(component.database())); });
         if (previous) {
             environment::GetAddFields(ctx);
             outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous);

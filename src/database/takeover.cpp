@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -37,7 +38,26 @@ const char* const kSlotColumns[kSlotCount] = {"ID",        "machine_type", "type
                                               "min",       "max",          "pass"};
 const char* const kValueColumns[] = {"abs_min", "abs_max", "min", "max", "pass"};
 
-using PreviousRecord = std::array<QVariant, kSlotCount>;
+// What is kept of a previous record: the key and the values; the other slots are read only
+// for their failures.
+constexpr int kKeptSlots[] = {kSlotMachineType, kSlotVarName,          kSlotOffset,          kSlotFirstValue,
+                              kSlotFirstValue + 1, kSlotFirstValue + 2, kSlotFirstValue + 3, kSlotFirstValue + 4};
+constexpr int kKeptCount = int(std::size(kKeptSlots));
+constexpr int kKeptMachineType = 0;
+constexpr int kKeptVarName = 1;
+constexpr int kKeptOffset = 2;
+constexpr int kKeptFirstValue = 3;
+using PreviousRecord = std::array<QVariant, kKeptCount>;
+
+// Where slot s is kept in a PreviousRecord, -1 when it is not.
+constexpr int keptIndex(int s)
+{
+    for (int k = 0; k < kKeptCount; ++k) {
+        if (kKeptSlots[k] == s)
+            return k;
+    }
+    return -1;
+}
 
 // The match key as the engine compares it: texts with ASCII letters folded (NOCASE), the bit
 // number by value (a number, or a text that reads as one, compares as that number).
@@ -64,11 +84,13 @@ struct MatchKeyHash {
 };
 
 // Text of a key column with the letters a to z capitalised; none for an absent value or binary data.
-std::optional<QString> foldedText(const QVariant& v)
+std::optional<QString> foldedText(QVariant v)
 {
     if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
         return std::nullopt;
     QString text = v.toString();
+    // A text held only here is folded where it is, without a copy.
+    v.clear();
     for (QChar& c : text) {
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 32);
@@ -76,10 +98,10 @@ std::optional<QString> foldedText(const QVariant& v)
     return text;
 }
 
-std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& varName, const QVariant& offset)
+std::optional<MatchKey> matchKey(QVariant machineType, QVariant varName, const QVariant& offset)
 {
-    std::optional<QString> m = foldedText(machineType);
-    std::optional<QString> n = foldedText(varName);
+    std::optional<QString> m = foldedText(std::move(machineType));
+    std::optional<QString> n = foldedText(std::move(varName));
     if (!m || !n || isAbsent(offset) || offset.typeId() == QMetaType::QByteArray)
         return std::nullopt;
     MatchKey key{std::move(*m), std::move(*n), true, 0, QString()};
@@ -172,6 +194,28 @@ void checkAdditionalFields(environment::Context& ctx, environment::Handler& h, p
 
 } // namespace
 
+platform::Recordset PreviousRecordsForTakeover(const platform::Database& db)
+{
+    if (!db.hasTableDef(kDefsTable))
+        throw platform::DbError(platform::DbErrNoTable,
+                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
+    // Texts the takeover never looks at would cost an allocation each.
+    const QString table = platform::quoteIdentifier(kDefsTable);
+    const platform::Statement all(db, QStringLiteral("SELECT * FROM ") + table);
+    QStringList columns;
+    for (const QString& field : all.columnNames()) {
+        const QString name = platform::quoteIdentifier(field);
+        bool read = false;
+        for (int s : kKeptSlots)
+            read = read || field.compare(QLatin1String(kSlotColumns[s]), Qt::CaseInsensitive) == 0;
+        columns << (read ? name : QStringLiteral("NULL")) + QStringLiteral(" AS ") + name;
+    }
+    platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                                   QStringLiteral(" FROM ") + table +
+                                   QStringLiteral(" ORDER BY rowid"));
+    return platform::Recordset::query(st);
+}
+
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
                                std::optional<platform::Recordset>& PreviousTable)
 {
@@ -210,14 +254,16 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
             if (!kSlotColumns[s])
                 continue;
             guarded(h, [&] {
-                previous[size_t(j)][size_t(s)] = position[s] >= 0 ? PreviousTable->value(position[s])
-                                                                  : PreviousTable->value(QLatin1String(kSlotColumns[s]));
+                const QVariant& value = position[s] >= 0 ? PreviousTable->value(position[s])
+                                                         : PreviousTable->value(QLatin1String(kSlotColumns[s]));
+                const int kept = keptIndex(s);
+                if (kept >= 0)
+                    previous[size_t(j)][size_t(kept)] = value;
             });
         }
         guarded(h, [&] { PreviousTable->moveNext(); });
     }
     PreviousTable.reset();
-
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
     checkAdditionalFields(ctx, h, Database);
@@ -242,7 +288,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     std::vector<std::pair<qint64, size_t>> writes; // record, previous record
     for (size_t j = 0; j < previous.size(); ++j) {
         const PreviousRecord& record = previous[j];
-        const std::optional<MatchKey> key = matchKey(record[kSlotMachineType], record[kSlotVarName], record[kSlotOffset]);
+        const std::optional<MatchKey> key = matchKey(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset]);
         if (!key)
             continue;
         const auto found = first.find(*key);
@@ -273,56 +319,11 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
         const PreviousRecord& record = previous[writes[w].second];
         if (!guarded(h, [&] {
                 for (int v = 0; v < 5; ++v)
-                    write->bind(v + 1, record[size_t(kSlotFirstValue + v)]);
+                    write->bind(v + 1, record[size_t(kKeptFirstValue + v)]);
                 write->bindInt64(6, writes[w].first);
                 write->execute();
             }))
             --takenOver;
-    }
-    return takenOver;
-    // The values go into a temporary table first and reach PRESET_DEFS in one statement: one
-    // walk of the table instead of one statement per record. The temporary table lives outside
-    // the file.
-    const QString values = QStringLiteral("temp.takeover_values");
-    bool collected = guarded(h, [&] {
-        Database.execute(QStringLiteral("CREATE TEMP TABLE takeover_values (r INTEGER PRIMARY KEY, a, b, c, d, e)"));
-    });
-    if (collected) {
-        std::optional<platform::Statement> insert;
-        guarded(h, [&] {
-            insert.emplace(Database, QStringLiteral("INSERT INTO ") + values +
-                                         QStringLiteral(" VALUES (?6, ?1, ?2, ?3, ?4, ?5)"));
-        });
-        for (size_t w = 0; insert && w < writes.size(); ++w) {
-            if ((w & 4095) == 4095)
-                QCoreApplication::processEvents();
-            ++takenOver;
-            // Earlier records for the same target are overwritten by the last one.
-            if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
-                continue;
-            const PreviousRecord& record = previous[writes[w].second];
-            if (!guarded(h, [&] {
-                    for (int v = 0; v < 5; ++v)
-                        insert->bind(v + 1, record[size_t(kSlotFirstValue + v)]);
-                    insert->bindInt64(6, writes[w].first);
-                    insert->execute();
-                }))
-                --takenOver;
-        }
-        insert.reset();
-        QStringList sets;
-        const char* from[] = {"a", "b", "c", "d", "e"};
-        for (int v = 0; v < 5; ++v)
-            sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = v.") +
-                        QLatin1String(from[v]);
-        if (!guarded(h, [&] {
-                Database.execute(QStringLiteral("UPDATE ") + platform::quoteIdentifier(kDefsTable) +
-                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                                 values + QStringLiteral(" AS v WHERE ") + platform::quoteIdentifier(kDefsTable) +
-                                 QStringLiteral(".rowid = v.r"));
-            }))
-            takenOver = 0;
-        guarded(h, [&] { Database.execute(QStringLiteral("DROP TABLE ") + values); });
     }
     return takenOver;
 }

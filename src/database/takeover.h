@@ -16,6 +16,11 @@ namespace database {
 // when a configured additional field is missing from the generated table. PreviousTable is
 // released after it was read. Failures are reported under "TakeoverMachineCopyMDBData".
 // Returns the number of previous records whose values were taken over.
+// The previous PRESET_DEFS of db as the takeover reads it: every column of the table in table
+// order, but only the columns the takeover compares or carries over filled; the others read as
+// absent. Read-only. Throws platform::DbError as Recordset::table does.
+platform::Recordset PreviousRecordsForTakeover(const platform::Database& db);
+
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
                                std::optional<platform::Recordset>& PreviousTable);
 
