@@ -24,6 +24,18 @@ QString numberText(double value, int precision)
     return QString::number(value, 'g', precision).toUpper().trimmed();
 }
 
+// Reads an entry into buffer through the procedure's handler and returns the number of characters
+// copied. The default is all blanks, which the store strips: a missing entry gives 0.
+int readEntry(Handler& h, const QString& Section, const QString& Entry, const QString& File, QString& buffer)
+{
+    int n = 0;
+    h([&] {
+        n = platform::GetPrivateProfileStringA(Section, Entry, QString(kBufferSize, QLatin1Char(' ')), buffer,
+                                               kBufferSize, File);
+    });
+    return n;
+}
+
 } // namespace
 
 QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
@@ -31,12 +43,7 @@ QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry
 {
     Handler h(ctx, QStringLiteral("LoadIniString"));
     QString buffer;
-    int n = 0;
-    h([&] {
-        // The default is all blanks, which the store strips: a missing entry gives n = 0.
-        n = platform::GetPrivateProfileStringA(Section, Entry, QString(kBufferSize, QLatin1Char(' ')), buffer,
-                                               kBufferSize, File);
-    });
+    const int n = readEntry(h, Section, Entry, File, buffer);
     if (n == 0 && ShowError)
         h([&] { notFound(ctx, Section, Entry, File); });
     return buffer.left(n);
@@ -58,11 +65,7 @@ bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, 
 {
     Handler h(ctx, QStringLiteral("LoadIniBoolean"));
     QString buffer;
-    int n = 0;
-    h([&] {
-        n = platform::GetPrivateProfileStringA(Section, Entry, QString(kBufferSize, QLatin1Char(' ')), buffer,
-                                               kBufferSize, File);
-    });
+    const int n = readEntry(h, Section, Entry, File, buffer);
     const QString s = buffer.left(n).toUpper();
     if ((s != QLatin1String("FALSE") && s != QLatin1String("TRUE")) || n == 0) {
         if (ShowError)
