@@ -117,8 +117,8 @@ struct Setup {
     // writing the renames into the component database's transaction, committing the template
     // database, committing the component database; and the CPU time of all of them.
     struct Steps {
-        double open = 0, generate = 0, writeRenames = 0, commitTemplates = 0, commitComponent = 0, cpu = 0;
-        double total() const { return open + generate + writeRenames + commitTemplates + commitComponent; }
+        double open = 0, generate = 0, insert = 0, writeRenames = 0, commitTemplates = 0, commitComponent = 0, cpu = 0;
+        double total() const { return open + generate + insert + writeRenames + commitTemplates + commitComponent; }
         double withoutComponentCommit() const { return total() - commitComponent; }
     };
 
@@ -139,8 +139,11 @@ struct Setup {
         platform::Transaction tx(db);
         lap(steps.open);
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
-        database::GenerateRecordSets(h, db, *state, naming, component, [](int) { return true; });
+        const database::GeneratedRecords records =
+            database::GenerateRecordSets(h, db, *state, naming, component, [](int) { return true; });
         lap(steps.generate);
+        database::WriteGeneratedRecords(h, db, records);
+        lap(steps.insert);
         if (component.isOpen())
             component.database();
         lap(steps.writeRenames);
@@ -280,13 +283,13 @@ void measure(Setup& setup, const char* title, const std::vector<QString>& compon
     std::printf("-- %s: %d records generated; component database: %d records, %d of them in the wanted form "
                 "afterwards\n",
                 title, records, int(componentNames.size()), inWantedForm);
-    std::printf("round  generation (open  generate  write-renames  commit)  raw insert   | component commit   "
+    std::printf("round  generation (open  generate  insert  write-renames  commit)  raw insert   | component commit   "
                 "cpu: generation  raw\n");
     std::vector<double> g, gAll, r, gCpu, rCpu;
     for (int round = 0; round < kRounds; ++round) {
         const Setup::Steps& x = generation[round];
-        std::printf("%5d  %7.1f ms  (%4.1f  %8.1f  %13.1f  %6.1f)  %7.1f ms   | %13.1f ms   %12.1f  %5.1f ms\n",
-                    round + 1, x.withoutComponentCommit(), x.open, x.generate, x.writeRenames, x.commitTemplates,
+        std::printf("%5d  %7.1f ms  (%4.1f  %8.1f  %6.1f  %13.1f  %6.1f)  %7.1f ms   | %13.1f ms   %12.1f  %5.1f ms\n",
+                    round + 1, x.withoutComponentCommit(), x.open, x.generate, x.insert, x.writeRenames, x.commitTemplates,
                     raw[round].wall, x.commitComponent, x.cpu, raw[round].cpu);
         g.push_back(x.withoutComponentCommit());
         gAll.push_back(x.total());
@@ -324,6 +327,11 @@ void run()
 {
     Setup setup;
     setup.naming.VWStudioMode = 1;
+    if (qEnvironmentVariableIsSet("KALVIA_PROFILE")) {
+        const std::vector<QString> names = generatedNames(setup, qEnvironmentVariableIntValue("KALVIA_PROFILE"));
+        for (int i = 0; i < 20; ++i) { setup.prepareRound(names); auto s = setup.generate(); std::printf("%.1f %.1f %.1f\n", s.generate, s.writeRenames, s.commitTemplates); }
+        return;
+    }
     // Switching the naming system: every record of the component database carries its name in
     // the other system's form and is renamed.
     measure(setup, "every component name in the other form", generatedNames(setup, 0));

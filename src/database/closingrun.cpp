@@ -260,26 +260,40 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         });
     }
 
-    // 10. Category column, generation.
+    // 10. Category column, generation. The records stay in memory until the takeover has given
+    // them their previous values; then each is written once.
+    GeneratedRecords records;
     if (rebuilt) {
         CategorieNachCategoryID(ctx, component);
-        CreateRecordSets(ctx, *db, state, naming, component);
+        records = GenerateServoRecords(ctx, *db, state, naming, component);
     }
 
-    // 11. Takeover from the previous PRESET_DEFS (exactly that name).
+    // 11. Takeover from the previous PRESET_DEFS (exactly that name). The renames of the
+    // generation are read from the run's name lookup: the previous database itself is never
+    // written, as it is replaced below.
     if (rebuilt && component.isOpen()) {
+        std::optional<PreviousRecords> lean;
         std::optional<platform::Recordset> previous;
         bool found = false;
-        guarded(h, [&] { found = component.database().tableDefs().contains(kDefsTable); });
-        if (found)
-            guarded(h, [&] { previous.emplace(PreviousRecordsForTakeover(component.database())); });
-        if (previous) {
+        guarded(h, [&] { found = component.storedDatabase().tableDefs().contains(kDefsTable); });
+        if (found) {
+            guarded(h, [&] {
+                if (!ReadPreviousRecords(component, lean))
+                    previous.emplace(PreviousRecordsForTakeover(component));
+            });
+        }
+        if (lean || previous) {
             environment::GetAddFields(ctx);
-            outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous);
+            outcome.limitsTakenOver = lean ? TakeoverMachineCopyMDBData(ctx, *db, *lean, records)
+                                           : TakeoverMachineCopyMDBData(ctx, *db, previous, &records);
         }
     }
-    // Nothing the run did to the previous database is kept: it is replaced below.
     component.close();
+    if (rebuilt) {
+        environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
+        WriteGeneratedRecords(generation, *db, records);
+        records = GeneratedRecords();
+    }
 
     // 12. The template's changes made permanent.
     bool committed = false;

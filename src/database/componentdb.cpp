@@ -3,6 +3,8 @@
 #include "database/records.h"
 #include "platform/files.h"
 
+#include <algorithm>
+
 namespace database {
 
 namespace {
@@ -113,6 +115,13 @@ platform::Database& ComponentDatabase::database()
     return *m_db;
 }
 
+const platform::Database& ComponentDatabase::storedDatabase() const
+{
+    if (!m_db)
+        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    return *m_db;
+}
+
 void ComponentDatabase::readNames()
 {
     m_namesRead = true;
@@ -188,6 +197,14 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
     Slot& target = slotFor(newKey); // may move the slots: hit is not used after this
     m_records[last].next = target.head;
     target.head = moved;
+}
+
+const QString* ComponentDatabase::currentName(qint64 rowid) const
+{
+    // The records were read in rowid order.
+    const auto found = std::lower_bound(m_records.begin(), m_records.end(), rowid,
+                                        [](const Record& r, qint64 id) { return r.rowid < id; });
+    return found != m_records.end() && found->rowid == rowid ? &found->name : nullptr;
 }
 
 void ComponentDatabase::writeRenames()

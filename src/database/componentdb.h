@@ -28,6 +28,9 @@ public:
     // The open database, with every rename so far written to it. Throws platform::DbError
     // (3420 when closed).
     platform::Database& database();
+    // The open database as its file holds it: renames not written yet are not in it. Throws
+    // platform::DbError 3420 when closed.
+    const platform::Database& storedDatabase() const;
 
     // Gives the PRESET_DEFS records whose var_name is oldName, compared as the engine compares
     // text without regard to letter case, the name newName; a record that carries newName
@@ -36,6 +39,9 @@ public:
     // of var_name in this database during the run has to go through here. Throws
     // platform::DbError when the table cannot be read.
     void renameRecords(const QString& oldName, const QString& newName);
+    // The name of the PRESET_DEFS record with this rowid as the renames left it, whether or not
+    // they were written yet; none when the names were not read or the record has no name.
+    const QString* currentName(qint64 rowid) const;
     // True once the names could not be read (no PRESET_DEFS, no var_name).
     bool lookupFailed() const { return m_lookupFailed; }
 

@@ -5,11 +5,47 @@
 #include "environment/context.h"
 #include "environment/editingstate.h"
 #include "environment/errors.h"
+#include "platform/largealloc.h"
 #include "platform/sqlitedb.h"
 
+#include <QStringList>
+#include <QVariant>
+
 #include <functional>
+#include <vector>
 
 namespace database {
+
+// Records generated for PRESET_DEFS and not yet written: the closing run carries the previous
+// limits over into them before they are inserted, each record once.
+struct GeneratedRecords {
+    // The table's columns in table order.
+    QStringList columns;
+    // Values row by row; a value the generation did not assign is not written (the column's
+    // default, null, applies).
+    std::vector<QVariant, platform::LargeAllocator<QVariant>> cells;
+    std::vector<char, platform::LargeAllocator<char>> assigned;
+    int rows = 0;
+
+    int columnCount() const { return int(columns.size()); }
+    // Position of a column, compared without regard to letter case; -1 when there is none.
+    int columnIndex(const QString& name) const;
+    QVariant& at(int row, int column) { return cells[size_t(row) * size_t(columns.size()) + size_t(column)]; }
+    const QVariant& at(int row, int column) const
+    {
+        return cells[size_t(row) * size_t(columns.size()) + size_t(column)];
+    }
+    bool isAssigned(int row, int column) const
+    {
+        return assigned[size_t(row) * size_t(columns.size()) + size_t(column)] != 0;
+    }
+    void set(int row, int column, QVariant value)
+    {
+        const size_t i = size_t(row) * size_t(columns.size()) + size_t(column);
+        cells[i] = std::move(value);
+        assigned[i] = 1;
+    }
+};
 
 // Fills the freshly rebuilt PRESET_DEFS of the open component template database: for every
 // machine the component serves (key ForMachine<m> of the component's .cfg), for every slot of
@@ -20,11 +56,24 @@ namespace database {
 void CreateRecordSets(environment::Context& ctx, platform::Database& db, const environment::EditingState& state,
                       const NamingState& naming, ComponentDatabase& component);
 
+// CreateRecordSets without the insert: the records stay in memory (the closing run takes the
+// previous limits over into them first). Write them with WriteGeneratedRecords.
+GeneratedRecords GenerateServoRecords(environment::Context& ctx, platform::Database& db,
+                                      const environment::EditingState& state, const NamingState& naming,
+                                      ComponentDatabase& component);
+
 // Whether the component serves machine m.
 using ServedMachine = std::function<bool(int machine)>;
 
-// The generation of CreateRecordSets with the served machines given; failures go to h.
-void GenerateRecordSets(environment::Handler& h, platform::Database& db, const environment::EditingState& state,
-                        const NamingState& naming, ComponentDatabase& component, const ServedMachine& served);
+// The generation of CreateRecordSets with the served machines given; failures go to h. Nothing
+// is written to db.
+GeneratedRecords GenerateRecordSets(environment::Handler& h, platform::Database& db,
+                                    const environment::EditingState& state, const NamingState& naming,
+                                    ComponentDatabase& component, const ServedMachine& served);
+
+// Inserts the records into PRESET_DEFS with one prepared statement, in order, each with the
+// values it was given. A record that cannot be written is reported to h and left out; the others
+// are written.
+void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
 
 } // namespace database

@@ -5,7 +5,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,6 +39,13 @@ private:
     static constexpr qint64 kIntervalMs = 30;
     QElapsedTimer m_timer;
 };
+
+const QVariant kAbsent;
+
+[[noreturn]] void itemNotFound()
+{
+    throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+}
 
 QVariant slotCategory(const QVariant& t, int slot)
 {
@@ -68,10 +79,13 @@ public:
     }
 
     void run(const ServedMachine& served);
+    GeneratedRecords take() { return std::move(out); }
 
 private:
+    void openTarget();
     bool loadTemplates();
     void describeTarget();
+    void reserve();
     void writeRecord(int slot, int row, int record);
     void fillColumn(int f, int slot, int row);
     QString varName(const QString& templateValue);
@@ -84,9 +98,18 @@ private:
     }
     // Every placeholder starts with "#": a text without one has nothing to replace.
     static bool hasPlaceholder(const QString& text) { return text.contains(QLatin1Char('#')); }
-    const QVariant& targetValue(int position, const QString& name) const
+    // A field of the record being generated: absent until assigned.
+    const QVariant& targetValue(int position) const
     {
-        return position >= 0 ? target->value(position) : target->value(name);
+        if (position < 0)
+            itemNotFound();
+        return out.isAssigned(current, position) ? out.at(current, position) : kAbsent;
+    }
+    void setTarget(int position, QVariant value)
+    {
+        if (position < 0)
+            itemNotFound();
+        out.set(current, position, std::move(value));
     }
 
     environment::Handler& h;
@@ -97,7 +120,8 @@ private:
     ComponentDatabase& component;
     Yield yield;
 
-    std::optional<platform::Recordset> target;
+    GeneratedRecords out;
+    int current = -1; // the record being generated
     // templates[r][j]: value of column j of template row r (rows from 1, columns 0..c).
     std::vector<std::vector<QVariant>> templates;
     int columnCount = 0;
@@ -141,30 +165,51 @@ bool Generator::loadTemplates()
     });
 }
 
+void Generator::openTarget()
+{
+    if (!db.hasTableDef(kDefsTable))
+        throw platform::DbError(platform::DbErrNoTable,
+                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
+    for (const platform::FieldDef& field : db.tableDef(kDefsTable).fields)
+        out.columns << field.name;
+}
+
 void Generator::describeTarget()
 {
-    columnCount = target->fieldCount();
+    columnCount = out.columnCount();
     isVarName.assign(columnCount, 0);
     isCategoryId.assign(columnCount, 0);
     for (int f = 0; f < columnCount; ++f) {
-        const QString name = target->fieldName(f).toUpper();
+        const QString name = out.columns.at(f).toUpper();
         isVarName[f] = name == kColumnVarName.toUpper();
         isCategoryId[f] = name == kColumnCategoryId.toUpper();
     }
-    idColumn = target->fieldIndex(kColumnId);
-    partColumn = target->fieldIndex(kColumnPart);
-    offsetColumn = target->fieldIndex(kColumnOffset);
+    idColumn = out.columnIndex(kColumnId);
+    partColumn = out.columnIndex(kColumnPart);
+    offsetColumn = out.columnIndex(kColumnOffset);
+}
+
+// Room for the records the editing state asks for, up to the last record number.
+void Generator::reserve()
+{
+    qint64 slotTotal = 0;
+    for (int m = 1; m <= environment::kMaxMachines; ++m)
+        slotTotal += std::clamp<qint64>(state.NumberOfServos[m], 0, environment::kMaxSlots);
+    const qint64 records = std::min<qint64>(slotTotal * qint64(templates.size() - 1), std::numeric_limits<qint16>::max());
+    out.cells.reserve(size_t(records) * size_t(columnCount));
+    out.assigned.reserve(size_t(records) * size_t(columnCount));
 }
 
 void Generator::run(const ServedMachine& served)
 {
     // Without its target or its templates nothing can be generated: the failure is reported
     // once instead of for every statement of every record.
-    if (!guarded(h, [&] { target.emplace(platform::Recordset::table(db, kDefsTable)); }))
+    if (!guarded(h, [&] { openTarget(); }))
         return;
     if (!loadTemplates())
         return;
-    guarded(h, [&] { describeTarget(); });
+    describeTarget();
+    reserve();
 
     const QStringList& machines = ctx.project.ExistingMachines;
     if (machines.isEmpty()) {
@@ -205,16 +250,12 @@ void Generator::run(const ServedMachine& served)
 
 void Generator::writeRecord(int slot, int row, int record)
 {
-    guarded(h, [&] { target->addNew(); });
-    guarded(h, [&] {
-        if (idColumn >= 0)
-            target->setValue(idColumn, QVariant(qint64(record)));
-        else
-            target->setValue(kColumnId, QVariant(qint64(record)));
-    });
+    current = out.rows++;
+    out.cells.resize(out.cells.size() + size_t(columnCount));
+    out.assigned.resize(out.assigned.size() + size_t(columnCount), 0);
+    guarded(h, [&] { setTarget(idColumn, QVariant(qint64(record))); });
     for (int f = 1; f < columnCount; ++f)
         fillColumn(f, slot, row);
-    guarded(h, [&] { target->update(); });
 }
 
 void Generator::fillColumn(int f, int slot, int row)
@@ -224,7 +265,7 @@ void Generator::fillColumn(int f, int slot, int row)
     if (!h([&] { t = &values.at(environment::checkIndex(f, 0, int(values.size()) - 1)); }))
         return;
     if (!isText(*t)) {
-        guarded(h, [&] { target->setValue(f, isCategoryId[f] ? slotCategory(*t, slot) : *t); });
+        guarded(h, [&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : *t); });
         return;
     }
     const QString& text = *static_cast<const QString*>(t->constData());
@@ -237,12 +278,12 @@ void Generator::fillColumn(int f, int slot, int row)
             replace(value, kMachinePlaceholder, machineName);
         guarded(h, [&] { replaceBitPlaceholders(value, bitText()); });
     }
-    guarded(h, [&] { target->setValue(f, QVariant(std::move(value))); });
+    guarded(h, [&] { setTarget(f, QVariant(std::move(value))); });
 }
 
 const QString* Generator::bitText()
 {
-    const QVariant& offset = targetValue(offsetColumn, kColumnOffset);
+    const QVariant& offset = targetValue(offsetColumn);
     if (!hasValue(offset))
         return nullptr;
     const qint16 bit = environment::toInt16(qint64(toWholeNumber(offset)) + 1);
@@ -266,7 +307,7 @@ QString Generator::varName(const QString& templateValue)
 {
     for (int k = 0; k < 2; ++k) {
         guarded(h, [&] {
-            const qint16 part = toWholeNumber(targetValue(partColumn, kColumnPart));
+            const qint16 part = toWholeNumber(targetValue(partColumn));
             candidates[k] = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
             replace(candidates[k], kVarNamePlaceholder, templateValue);
         });
@@ -295,10 +336,57 @@ QString Generator::varName(const QString& templateValue)
 
 } // namespace
 
-void GenerateRecordSets(environment::Handler& h, platform::Database& db, const environment::EditingState& state,
-                        const NamingState& naming, ComponentDatabase& component, const ServedMachine& served)
+GeneratedRecords GenerateRecordSets(environment::Handler& h, platform::Database& db,
+                                    const environment::EditingState& state, const NamingState& naming,
+                                    ComponentDatabase& component, const ServedMachine& served)
 {
-    Generator(h, db, state, naming, component).run(served);
+    Generator generator(h, db, state, naming, component);
+    generator.run(served);
+    return generator.take();
+}
+
+void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
+{
+    const size_t c = size_t(records.columnCount());
+    if (records.rows == 0 || c == 0)
+        return;
+    // One statement per set of assigned columns; nearly every record assigns all of them.
+    std::map<std::vector<char>, std::unique_ptr<platform::Statement>> statements;
+    platform::Statement* insert = nullptr;
+    const char* lastAssigned = nullptr;
+    Yield yield;
+    for (int r = 0; r < records.rows; ++r) {
+        yield();
+        const char* assigned = &records.assigned[size_t(r) * c];
+        guarded(h, [&] {
+            if (!insert || std::memcmp(assigned, lastAssigned, c) != 0) {
+                std::unique_ptr<platform::Statement>& st = statements[std::vector<char>(assigned, assigned + c)];
+                if (!st) {
+                    QStringList names;
+                    QStringList marks;
+                    for (size_t i = 0; i < c; ++i) {
+                        if (!assigned[i])
+                            continue;
+                        names << platform::quoteIdentifier(records.columns.at(qsizetype(i)));
+                        marks << QStringLiteral("?%1").arg(marks.size() + 1);
+                    }
+                    const QString table = platform::quoteIdentifier(kDefsTable);
+                    st = std::make_unique<platform::Statement>(
+                        db, names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                  .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+                }
+                insert = st.get();
+                lastAssigned = assigned;
+            }
+            int parameter = 0;
+            for (size_t i = 0; i < c; ++i) {
+                if (assigned[i])
+                    insert->bind(++parameter, records.at(r, int(i)));
+            }
+            insert->execute();
+        });
+    }
 }
 
 } // namespace database

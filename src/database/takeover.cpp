@@ -11,9 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <deque>
 #include <iterator>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 namespace database {
@@ -42,12 +43,11 @@ const char* const kValueColumns[] = {"abs_min", "abs_max", "min", "max", "pass"}
 // for their failures.
 constexpr int kKeptSlots[] = {kSlotMachineType, kSlotVarName,          kSlotOffset,          kSlotFirstValue,
                               kSlotFirstValue + 1, kSlotFirstValue + 2, kSlotFirstValue + 3, kSlotFirstValue + 4};
-constexpr int kKeptCount = int(std::size(kKeptSlots));
+static_assert(int(std::size(kKeptSlots)) == kKeptCount);
 constexpr int kKeptMachineType = 0;
 constexpr int kKeptVarName = 1;
 constexpr int kKeptOffset = 2;
 constexpr int kKeptFirstValue = 3;
-using PreviousRecord = std::array<QVariant, kKeptCount>;
 
 // Where slot s is kept in a PreviousRecord, -1 when it is not.
 constexpr int keptIndex(int s)
@@ -59,52 +59,64 @@ constexpr int keptIndex(int s)
     return -1;
 }
 
-// The match key as the engine compares it: texts with ASCII letters folded (NOCASE), the bit
-// number by value (a number, or a text that reads as one, compares as that number).
-struct MatchKey {
-    QString machineType;
-    QString varName;
+// The match key of a record as the engine compares it: machine_type and var_name with the ASCII
+// letters folded (NOCASE), offset_or_bitno by value (a number, or a text that reads as one,
+// compares as that number; other text as it is). Views into the record's values, or into
+// scratch texts for values that are not text already.
+struct KeyView {
+    QStringView machineType;
+    QStringView varName;
     bool numeric = true;
     double number = 0;
-    QString text;
-
-    bool operator==(const MatchKey& o) const
-    {
-        return numeric == o.numeric && (numeric ? number == o.number : text == o.text) &&
-               machineType == o.machineType && varName == o.varName;
-    }
+    QStringView text;
+    quint64 hash = 0;
 };
 
-struct MatchKeyHash {
-    size_t operator()(const MatchKey& k) const
-    {
-        size_t h = qHash(k.machineType) ^ (qHash(k.varName) * 31);
-        return h ^ (k.numeric ? qHash(k.number == 0 ? 0.0 : k.number) : qHash(k.text) * 7);
-    }
-};
-
-// Text of a key column with the letters a to z capitalised; none for an absent value or binary data.
-std::optional<QString> foldedText(QVariant v)
+inline char16_t foldAscii(char16_t c)
 {
-    if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
-        return std::nullopt;
-    QString text = v.toString();
-    // A text held only here is folded where it is, without a copy.
-    v.clear();
-    for (QChar& c : text) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 32);
-    }
-    return text;
+    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
 }
 
-std::optional<MatchKey> matchKey(QVariant machineType, QVariant varName, const QVariant& offset)
+bool foldedEqual(QStringView a, QStringView b)
 {
-    std::optional<QString> m = foldedText(std::move(machineType));
-    std::optional<QString> n = foldedText(std::move(varName));
-    if (!m || !n || isAbsent(offset) || offset.typeId() == QMetaType::QByteArray)
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (foldAscii(a[i].unicode()) != foldAscii(b[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+bool operator==(const KeyView& a, const KeyView& b)
+{
+    return a.hash == b.hash && a.numeric == b.numeric && (a.numeric ? a.number == b.number : a.text == b.text) &&
+           foldedEqual(a.machineType, b.machineType) && foldedEqual(a.varName, b.varName);
+}
+
+// Texts made for key values that are not text; they stay where they are while the keys are used.
+using KeyTexts = std::deque<QString>;
+
+// Text of a key value; false for an absent value or binary data.
+bool keyText(const QVariant& v, KeyTexts& texts, QStringView& out)
+{
+    if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
+        return false;
+    if (isText(v)) {
+        out = *static_cast<const QString*>(v.constData());
+        return true;
+    }
+    out = texts.emplace_back(v.toString());
+    return true;
+}
+
+std::optional<KeyView> keyView(const QVariant& machineType, const QVariant& varName, const QVariant& offset,
+                               KeyTexts& texts)
+{
+    KeyView key;
+    if (!keyText(machineType, texts, key.machineType) || !keyText(varName, texts, key.varName) ||
+        isAbsent(offset) || offset.typeId() == QMetaType::QByteArray)
         return std::nullopt;
-    MatchKey key{std::move(*m), std::move(*n), true, 0, QString()};
     switch (offset.typeId()) {
     case QMetaType::LongLong:
     case QMetaType::Int:
@@ -114,16 +126,79 @@ std::optional<MatchKey> matchKey(QVariant machineType, QVariant varName, const Q
         break;
     default: {
         bool ok = false;
-        const QString text = offset.toString();
-        key.number = text.trimmed().toDouble(&ok);
-        if (!ok) {
-            key.numeric = false;
-            key.text = text;
-        }
+        keyText(offset, texts, key.text);
+        key.number = key.text.trimmed().toDouble(&ok);
+        key.numeric = ok;
     }
     }
+    if (key.numeric && key.number == 0)
+        key.number = 0; // -0 compares equal to 0
+    quint64 h = 14695981039346656037ULL; // FNV-1a
+    const auto mix = [&h](quint64 v) {
+        h ^= v;
+        h *= 1099511628211ULL;
+    };
+    for (const QChar c : key.machineType)
+        mix(foldAscii(c.unicode()));
+    mix(0x10000);
+    for (const QChar c : key.varName)
+        mix(foldAscii(c.unicode()));
+    mix(0x10001);
+    if (key.numeric) {
+        quint64 bits = 0;
+        static_assert(sizeof bits == sizeof key.number);
+        std::memcpy(&bits, &key.number, sizeof bits);
+        mix(bits);
+    } else {
+        for (const QChar c : key.text)
+            mix(c.unicode());
+    }
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    key.hash = h;
     return key;
 }
+
+// The generated records by key: each key leads to the first record that has it.
+class FirstByKey {
+public:
+    // keyOf(r) gives the key of record r (its views valid while the records are).
+    template <typename KeyOf>
+    FirstByKey(int records, KeyOf&& keyOf)
+    {
+        size_t size = 64;
+        while (size < size_t(records) * 2)
+            size *= 2;
+        m_slots.assign(size, -1);
+        m_keys.resize(size_t(records));
+        for (int r = 0; r < records; ++r) {
+            std::optional<KeyView> key = keyOf(r, m_texts);
+            if (!key)
+                continue;
+            m_keys[size_t(r)] = *key;
+            int* slot = find(*key);
+            if (*slot < 0)
+                *slot = r;
+        }
+    }
+    // The first record with this key, -1 when there is none.
+    int first(const KeyView& key) { return *find(key); }
+
+private:
+    int* find(const KeyView& key)
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = size_t(key.hash) & mask;; i = (i + 1) & mask) {
+            if (m_slots[i] < 0 || m_keys[size_t(m_slots[i])] == key)
+                return &m_slots[i];
+        }
+    }
+
+    std::vector<int> m_slots;
+    std::vector<KeyView> m_keys;
+    KeyTexts m_texts;
+};
 
 // Raises error 9999 under a handler that reports it as fatal: outside a silent run the program
 // ends there; a silent run goes on.
@@ -194,7 +269,9 @@ void checkAdditionalFields(environment::Context& ctx, environment::Handler& h, p
 
 } // namespace
 
-platform::Recordset PreviousRecordsForTakeover(const platform::Database& db)
+namespace {
+
+platform::Recordset readPrevious(const platform::Database& db, const ComponentDatabase* renames)
 {
     if (!db.hasTableDef(kDefsTable))
         throw platform::DbError(platform::DbErrNoTable,
@@ -202,22 +279,186 @@ platform::Recordset PreviousRecordsForTakeover(const platform::Database& db)
     // Texts the takeover never looks at would cost an allocation each.
     const QString table = platform::quoteIdentifier(kDefsTable);
     const platform::Statement all(db, QStringLiteral("SELECT * FROM ") + table);
-    QStringList columns;
-    for (const QString& field : all.columnNames()) {
-        const QString name = platform::quoteIdentifier(field);
-        bool read = false;
+    const QStringList fields = all.columnNames();
+    QStringList columns{QStringLiteral("rowid")};
+    std::vector<char> read;
+    int varName = -1;
+    for (const QString& field : fields) {
+        bool kept = false;
         for (int s : kKeptSlots)
-            read = read || field.compare(QLatin1String(kSlotColumns[s]), Qt::CaseInsensitive) == 0;
-        columns << (read ? name : QStringLiteral("NULL")) + QStringLiteral(" AS ") + name;
+            kept = kept || field.compare(QLatin1String(kSlotColumns[s]), Qt::CaseInsensitive) == 0;
+        if (varName < 0 && field.compare(kColumnVarName, Qt::CaseInsensitive) == 0)
+            varName = int(read.size());
+        read.push_back(kept ? 1 : 0);
+        columns << (kept ? platform::quoteIdentifier(field) : QStringLiteral("NULL"));
     }
     platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                                   QStringLiteral(" FROM ") + table +
-                                   QStringLiteral(" ORDER BY rowid"));
-    return platform::Recordset::query(st);
+                                   QStringLiteral(" FROM ") + table + QStringLiteral(" ORDER BY rowid"));
+    std::vector<QVariant> cells;
+    while (st.step()) {
+        const qint64 rowid = st.int64(0);
+        for (int c = 0; c < int(read.size()); ++c) {
+            if (!read[size_t(c)]) {
+                cells.emplace_back();
+                continue;
+            }
+            // A name the run renamed reads as renamed, written to the file or not.
+            const QString* renamed = c == varName && renames ? renames->currentName(rowid) : nullptr;
+            cells.push_back(renamed ? QVariant(*renamed) : st.value(c + 1));
+        }
+    }
+    return platform::Recordset::rows(fields, std::move(cells));
 }
 
+} // namespace
+
+platform::Recordset PreviousRecordsForTakeover(const platform::Database& db)
+{
+    return readPrevious(db, nullptr);
+}
+
+platform::Recordset PreviousRecordsForTakeover(ComponentDatabase& component)
+{
+    if (!component.isOpen())
+        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    return readPrevious(component.storedDatabase(), &component);
+}
+
+namespace {
+
+// The records of Database's PRESET_DEFS as the match needs them: their keys and rowids.
+struct StoredKeys {
+    GeneratedRecords keys;
+    std::vector<qint64> rowids;
+};
+
+StoredKeys readStoredKeys(const platform::Database& Database)
+{
+    StoredKeys stored;
+    stored.keys.columns = QStringList{QStringLiteral("machine_type"), QStringLiteral("var_name"),
+                                      QStringLiteral("offset_or_bitno")};
+    platform::Statement keys(Database, QStringLiteral("SELECT rowid, machine_type, var_name, offset_or_bitno FROM ") +
+                                          platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
+    while (keys.step()) {
+        stored.rowids.push_back(keys.int64(0));
+        for (int c = 1; c <= 3; ++c) {
+            stored.keys.cells.push_back(keys.value(c));
+            stored.keys.assigned.push_back(1);
+        }
+        ++stored.keys.rows;
+    }
+    return stored;
+}
+
+// The additional-field check, the match and the writes, once the previous records are read.
+int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database,
+             const std::vector<PreviousRecord>& previous, GeneratedRecords* generated)
+{
+    // The generated table does not change from one previous record to the next: its columns are
+    // checked once.
+    checkAdditionalFields(ctx, h, Database);
+
+    // The match: the generated records' keys read once into a table from key to the first record
+    // that has it. Records still in memory are matched and given their values there; records in
+    // the table are read from it and updated by rowid.
+    std::optional<StoredKeys> stored;
+    int keyColumns[3] = {};
+    std::optional<FirstByKey> first;
+    guarded(h, [&] {
+        if (!generated) {
+            stored.emplace(readStoredKeys(Database));
+            generated = &stored->keys;
+        }
+        const char* const names[3] = {"machine_type", "var_name", "offset_or_bitno"};
+        for (int k = 0; k < 3; ++k) {
+            keyColumns[k] = generated->columnIndex(QLatin1String(names[k]));
+            if (keyColumns[k] < 0)
+                throw platform::DbError(platform::DbErrEngineBase + 1,
+                                        QStringLiteral("no such column: ") + QLatin1String(names[k]));
+        }
+        first.emplace(generated->rows, [&](int r, KeyTexts& texts) {
+            return keyView(generated->at(r, keyColumns[0]), generated->at(r, keyColumns[1]),
+                           generated->at(r, keyColumns[2]), texts);
+        });
+    });
+    if (!first)
+        return 0;
+
+    // Where several previous records find the same record, the last one's values stay.
+    std::vector<std::pair<int, size_t>> writes; // generated record, previous record
+    KeyTexts texts;
+    for (size_t j = 0; j < previous.size(); ++j) {
+        const PreviousRecord& record = previous[j];
+        texts.clear();
+        const std::optional<KeyView> key =
+            keyView(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset], texts);
+        if (!key)
+            continue;
+        const int found = first->first(*key);
+        if (found >= 0)
+            writes.emplace_back(found, j);
+    }
+    first.reset();
+    std::stable_sort(writes.begin(), writes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    int takenOver = 0;
+    std::optional<platform::Statement> write;
+    int valueColumns[5] = {};
+    const bool ready = guarded(h, [&] {
+        if (!stored) {
+            for (int v = 0; v < 5; ++v) {
+                valueColumns[v] = generated->columnIndex(QLatin1String(kValueColumns[v]));
+                if (valueColumns[v] < 0)
+                    throw platform::DbError(platform::DbErrEngineBase + 1,
+                                            QStringLiteral("no such column: ") + QLatin1String(kValueColumns[v]));
+            }
+            return;
+        }
+        QStringList sets;
+        for (int v = 0; v < 5; ++v)
+            sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = ?") +
+                        QString::number(v + 1);
+        write.emplace(Database, QStringLiteral("UPDATE ") + platform::quoteIdentifier(kDefsTable) +
+                                    QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+                                    QStringLiteral(" WHERE rowid = ?6"));
+    });
+    for (size_t w = 0; ready && w < writes.size(); ++w) {
+        if ((w & 4095) == 4095)
+            QCoreApplication::processEvents();
+        ++takenOver;
+        // Earlier records for the same target are overwritten by the last one.
+        if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
+            continue;
+        const PreviousRecord& record = previous[writes[w].second];
+        if (!stored) {
+            for (int v = 0; v < 5; ++v)
+                generated->set(writes[w].first, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
+            continue;
+        }
+        if (!guarded(h, [&] {
+                for (int v = 0; v < 5; ++v)
+                    write->bind(v + 1, record[size_t(kKeptFirstValue + v)]);
+                write->bindInt64(6, stored->rowids[size_t(writes[w].first)]);
+                write->execute();
+            }))
+            --takenOver;
+    }
+    return takenOver;
+}
+
+// The checks before the previous records are read: the table itself, the generated table, and
+// the warning about columns nothing is configured for.
+void checkBeforeReading(environment::Context& ctx, environment::Handler& h, platform::Database& Database, int columns)
+{
+    guarded(h, [&] { Database.tableDef(kDefsTable); });
+    if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
+        warnAboutExtraColumns(ctx, h);
+}
+
+} // namespace
+
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<platform::Recordset>& PreviousTable)
+                               std::optional<platform::Recordset>& PreviousTable, GeneratedRecords* generated)
 {
     environment::Handler h(ctx, kProcName);
     int columns = 0;
@@ -226,10 +467,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
             throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
         columns = PreviousTable->fieldCount();
     });
-    guarded(h, [&] { Database.tableDef(kDefsTable); });
-
-    if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
-        warnAboutExtraColumns(ctx, h);
+    checkBeforeReading(ctx, h, Database, columns);
     if (!PreviousTable)
         return 0;
 
@@ -264,68 +502,55 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
         guarded(h, [&] { PreviousTable->moveNext(); });
     }
     PreviousTable.reset();
-    // The generated table does not change from one previous record to the next: its columns are
-    // checked once.
-    checkAdditionalFields(ctx, h, Database);
+    return takeOver(ctx, h, Database, previous, generated);
+}
 
-    // The match: the generated records' keys read once into a map from key to the first record
-    // that has it, compared as the engine compares them (machine_type and var_name without regard
-    // to letter case, offset_or_bitno by value; an absent value matches nothing).
-    std::unordered_map<MatchKey, qint64, MatchKeyHash> first;
-    bool keysRead = false;
-    guarded(h, [&] {
-        platform::Statement keys(Database, QStringLiteral("SELECT rowid, machine_type, var_name, offset_or_bitno FROM ") +
-                                               platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
-        while (keys.step()) {
-            std::optional<MatchKey> key = matchKey(keys.value(1), keys.value(2), keys.value(3));
-            if (key)
-                first.try_emplace(std::move(*key), keys.int64(0));
+bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
+{
+    previous.reset();
+    const platform::Database& db = component.storedDatabase();
+    if (!db.hasTableDef(kDefsTable))
+        throw platform::DbError(platform::DbErrNoTable,
+                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
+    const QStringList fields =
+        platform::Statement(db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kDefsTable)).columnNames();
+    const auto has = [&](const QString& name) {
+        return std::any_of(fields.begin(), fields.end(),
+                           [&](const QString& f) { return f.compare(name, Qt::CaseInsensitive) == 0; });
+    };
+    for (int s = 0; s < kSlotCount; ++s) {
+        if (kSlotColumns[s] && !has(QLatin1String(kSlotColumns[s])) && !(s == kSlotCategory && has(kOldCategoryColumn)))
+            return false;
+    }
+    PreviousRecords read;
+    read.columns = int(fields.size());
+    QStringList columns{QStringLiteral("rowid")};
+    for (int s : kKeptSlots)
+        columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
+    platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                                   platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
+    while (st.step()) {
+        PreviousRecord& record = read.records.emplace_back();
+        for (int k = 0; k < kKeptCount; ++k) {
+            // A name the run renamed reads as renamed.
+            const QString* renamed = k == kKeptVarName ? component.currentName(st.int64(0)) : nullptr;
+            record[size_t(k)] = renamed ? QVariant(*renamed) : st.value(k + 1);
         }
-        keysRead = true;
-    });
+    }
+    previous.emplace(std::move(read));
+    return true;
+}
 
-    // Where several previous records find the same record, the last one's values stay.
-    std::vector<std::pair<qint64, size_t>> writes; // record, previous record
-    for (size_t j = 0; j < previous.size(); ++j) {
-        const PreviousRecord& record = previous[j];
-        const std::optional<MatchKey> key = matchKey(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset]);
-        if (!key)
-            continue;
-        const auto found = first.find(*key);
-        if (found != first.end())
-            writes.emplace_back(found->second, j);
-    }
-    std::stable_sort(writes.begin(), writes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    int takenOver = 0;
-    if (!keysRead)
-        return takenOver;
-    std::optional<platform::Statement> write;
-    guarded(h, [&] {
-        QStringList sets;
-        for (int v = 0; v < 5; ++v)
-            sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = ?") +
-                        QString::number(v + 1);
-        write.emplace(Database, QStringLiteral("UPDATE ") + platform::quoteIdentifier(kDefsTable) +
-                                    QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                                    QStringLiteral(" WHERE rowid = ?6"));
-    });
-    for (size_t w = 0; write && w < writes.size(); ++w) {
-        if ((w & 4095) == 4095)
-            QCoreApplication::processEvents();
-        ++takenOver;
-        // Earlier records for the same target are overwritten by the last one.
-        if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
-            continue;
-        const PreviousRecord& record = previous[writes[w].second];
-        if (!guarded(h, [&] {
-                for (int v = 0; v < 5; ++v)
-                    write->bind(v + 1, record[size_t(kKeptFirstValue + v)]);
-                write->bindInt64(6, writes[w].first);
-                write->execute();
-            }))
-            --takenOver;
-    }
-    return takenOver;
+int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database, PreviousRecords& previous,
+                               GeneratedRecords& generated)
+{
+    environment::Handler h(ctx, kProcName);
+    checkBeforeReading(ctx, h, Database, previous.columns);
+    if (previous.records.empty())
+        return 0;
+    const std::vector<PreviousRecord> records = std::move(previous.records);
+    previous.records.clear();
+    return takeOver(ctx, h, Database, records, &generated);
 }
 
 } // namespace database

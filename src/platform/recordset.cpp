@@ -41,6 +41,20 @@ Recordset Recordset::query(Statement& statement, const QString& updatableTable)
     return rs;
 }
 
+Recordset Recordset::rows(QStringList names, std::vector<QVariant> cells)
+{
+    Recordset rs;
+    rs.m_names = std::move(names);
+    rs.m_cells = std::move(cells);
+    rs.m_rows = rs.m_names.isEmpty() ? 0 : int(rs.m_cells.size() / size_t(rs.m_names.size()));
+    rs.m_cells.resize(size_t(rs.m_rows) * size_t(rs.m_names.size()));
+    rs.m_buffer.assign(rs.m_names.size(), QVariant());
+    rs.m_scratch.resize(rs.m_names.size());
+    rs.m_assigned.assign(rs.m_names.size(), false);
+    rs.m_open = true;
+    return rs;
+}
+
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 Recordset::~Recordset() = default;

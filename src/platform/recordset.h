@@ -34,6 +34,8 @@ public:
     // result column must be that table's rowid; it is not one of the fields, and the fields are
     // written back to the table by name. Without one the recordset is read-only.
     static Recordset query(Statement& statement, const QString& updatableTable = QString());
+    // Rows already read, row by row (cells holds names.size() values per row); read-only.
+    static Recordset rows(QStringList names, std::vector<QVariant> cells);
 
     Recordset(Recordset&&) noexcept;
     Recordset& operator=(Recordset&&) noexcept;

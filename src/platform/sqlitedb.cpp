@@ -447,6 +447,9 @@ Statement::Statement(std::shared_ptr<Connection> conn, const QString& sql) : m_c
     const int rc = sqlite3_prepare16_v2(m_conn->db, sql.utf16(), int(sql.size() * 2), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
         detail::fail(m_conn->db, rc);
+    // One buffer per parameter, made now: a bound text points into its buffer, which must not
+    // move while the binding lasts (a short string moves with its vector).
+    m_texts.resize(size_t(sqlite3_bind_parameter_count(m_stmt)));
 }
 
 Statement::~Statement()
@@ -475,15 +478,14 @@ Statement& Statement::operator=(Statement&& other) noexcept
 
 void Statement::bind(int position, const QVariant& value)
 {
-    detail::bindValue(m_conn->db, m_stmt, position, value);
+    const bool buffered = position >= 1 && size_t(position) <= m_texts.size();
+    detail::bindValue(m_conn->db, m_stmt, position, value, buffered ? &m_texts[size_t(position) - 1] : nullptr);
 }
 
 void Statement::bindText(int position, QStringView text)
 {
-    if (position < 1)
+    if (position < 1 || size_t(position) > m_texts.size())
         check(m_conn->db, SQLITE_RANGE);
-    if (m_texts.size() < size_t(position))
-        m_texts.resize(size_t(position));
     std::string& utf8 = m_texts[size_t(position) - 1];
     detail::toUtf8(text, utf8);
     check(m_conn->db, sqlite3_bind_text64(m_stmt, position, utf8.data(), utf8.size(), SQLITE_STATIC, SQLITE_UTF8));

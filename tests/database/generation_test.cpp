@@ -53,7 +53,7 @@ protected:
         component.open(componentPath());
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         platform::Transaction tx(*db);
-        database::GenerateRecordSets(h, *db, *state, naming, component, served);
+        database::WriteGeneratedRecords(h, *db, database::GenerateRecordSets(h, *db, *state, naming, component, served));
         tx.commit();
         if (component.isOpen())
             component.commit();
