@@ -119,6 +119,10 @@ struct Setup {
     struct Steps {
         double open = 0, generate = 0, insert = 0, writeRenames = 0, commitTemplates = 0, commitComponent = 0, cpu = 0;
         double total() const { return open + generate + insert + writeRenames + commitTemplates + commitComponent; }
+        // What the closing run spends: it keeps the renames in its name lookup (the takeover reads
+        // the previous names from there) and never writes them, as the component database is
+        // replaced at its end.
+        double asInClosingRun() const { return open + generate + insert + commitTemplates; }
         double withoutComponentCommit() const { return total() - commitComponent; }
     };
 
@@ -285,21 +289,25 @@ void measure(Setup& setup, const char* title, const std::vector<QString>& compon
                 title, records, int(componentNames.size()), inWantedForm);
     std::printf("round  generation (open  generate  insert  write-renames  commit)  raw insert   | component commit   "
                 "cpu: generation  raw\n");
-    std::vector<double> g, gAll, r, gCpu, rCpu;
+    std::vector<double> g, gAll, gRun, r, gCpu, rCpu;
     for (int round = 0; round < kRounds; ++round) {
         const Setup::Steps& x = generation[round];
         std::printf("%5d  %7.1f ms  (%4.1f  %8.1f  %6.1f  %13.1f  %6.1f)  %7.1f ms   | %13.1f ms   %12.1f  %5.1f ms\n",
                     round + 1, x.withoutComponentCommit(), x.open, x.generate, x.insert, x.writeRenames, x.commitTemplates,
                     raw[round].wall, x.commitComponent, x.cpu, raw[round].cpu);
         g.push_back(x.withoutComponentCommit());
+        gRun.push_back(x.asInClosingRun());
         gAll.push_back(x.total());
         r.push_back(raw[round].wall);
         gCpu.push_back(x.cpu);
         rCpu.push_back(raw[round].cpu);
     }
-    std::printf("median: generation with renames %.1f ms against raw insert %.1f ms: ratio %.2f (target <= 2.00); "
-                "with the component database's commit %.2f; cpu time %.2f\n",
-                median(g), median(r), median(g) / median(r), median(gAll) / median(r), median(gCpu) / median(rCpu));
+    std::printf("median: generation with renames as the closing run makes them (kept in its lookup, not written) "
+                "%.1f ms against raw insert %.1f ms: ratio %.2f (target <= 2.00)\n",
+                median(gRun), median(r), median(gRun) / median(r));
+    std::printf("        with the renames written into the component database's transaction %.1f ms: ratio %.2f; "
+                "with its commit too %.2f; cpu time %.2f\n",
+                median(g), median(g) / median(r), median(gAll) / median(r), median(gCpu) / median(rCpu));
 }
 
 // The way the original renamed: the component database opened, searched without index and
@@ -327,11 +335,6 @@ void run()
 {
     Setup setup;
     setup.naming.VWStudioMode = 1;
-    if (qEnvironmentVariableIsSet("KALVIA_PROFILE")) {
-        const std::vector<QString> names = generatedNames(setup, qEnvironmentVariableIntValue("KALVIA_PROFILE"));
-        for (int i = 0; i < 20; ++i) { setup.prepareRound(names); auto s = setup.generate(); std::printf("%.1f %.1f %.1f\n", s.generate, s.writeRenames, s.commitTemplates); }
-        return;
-    }
     // Switching the naming system: every record of the component database carries its name in
     // the other system's form and is renamed.
     measure(setup, "every component name in the other form", generatedNames(setup, 0));

@@ -16,7 +16,7 @@ inline char16_t asciiUpper(char16_t c)
 
 } // namespace
 
-quint64 ComponentDatabase::nocaseHash(QStringView name)
+quint32 ComponentDatabase::nocaseHash(QStringView name)
 {
     quint64 h = 14695981039346656037ULL; // FNV-1a
     for (const QChar c : name) {
@@ -27,17 +27,17 @@ quint64 ComponentDatabase::nocaseHash(QStringView name)
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdULL;
     h ^= h >> 33;
-    return h;
+    return quint32(h >> 32) ^ quint32(h);
 }
 
-ComponentDatabase::Slot* ComponentDatabase::findSlot(quint64 key)
+ComponentDatabase::Slot* ComponentDatabase::findSlot(quint32 key)
 {
     if (m_slots.empty())
         return nullptr;
     const size_t mask = m_slots.size() - 1;
     for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
-        if (!slot.used)
+        if (slot.head == kUnused)
             return nullptr;
         if (slot.key == key)
             return &slot;
@@ -51,24 +51,24 @@ void ComponentDatabase::reserveSlots(size_t keys)
         size *= 2;
     if (size <= m_slots.size())
         return;
-    std::vector<Slot> old = std::move(m_slots);
-    m_slots.assign(size, Slot{0, -1, false});
+    auto old = std::move(m_slots);
+    m_slots.assign(size, Slot{0, kUnused});
     m_slotsUsed = 0;
     for (const Slot& slot : old) {
-        if (slot.used)
+        if (slot.head != kUnused)
             slotFor(slot.key).head = slot.head;
     }
 }
 
-ComponentDatabase::Slot& ComponentDatabase::slotFor(quint64 key)
+ComponentDatabase::Slot& ComponentDatabase::slotFor(quint32 key)
 {
     if ((m_slotsUsed + 1) * 2 > m_slots.size())
         reserveSlots(m_slotsUsed + 1);
     const size_t mask = m_slots.size() - 1;
     for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
-        if (!slot.used) {
-            slot = Slot{key, -1, true};
+        if (slot.head == kUnused) {
+            slot = Slot{key, kEmptyChain};
             ++m_slotsUsed;
             return slot;
         }
@@ -158,11 +158,11 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
     if (!m_namesRead)
         readNames();
-    const quint64 oldKey = nocaseHash(oldName);
+    const quint32 oldKey = nocaseHash(oldName);
     Slot* hit = findSlot(oldKey);
     if (!hit || hit->head < 0)
         return;
-    const quint64 newKey = nocaseHash(newName);
+    const quint32 newKey = nocaseHash(newName);
     // Records of this name leave the chain of their hash when the new name has another one;
     // records that only share the hash stay.
     int moved = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/largealloc.h"
 #include "platform/sqlitedb.h"
 
 #include <QStringView>
@@ -59,17 +60,20 @@ private:
     };
     // Hash of a name with ASCII letters capitalised: names the engine's NOCASE comparison finds
     // equal share it.
-    static quint64 nocaseHash(QStringView name);
+    static quint32 nocaseHash(QStringView name);
     static bool nocaseEqual(QStringView a, QStringView b);
     // Open-addressing table from a name hash to the first record of its chain; a key whose
     // records all moved away keeps its slot with an empty chain.
+    // Slots keep 32 bits of the name hash; names that share them share a chain (the records'
+    // names are compared anyway). Small slots keep the table in the processor's caches.
     struct Slot {
-        quint64 key;
-        int head; // -1: empty chain
-        bool used;
+        quint32 key;
+        qint32 head; // kEmptyChain: the key's records all moved away; kUnused: a free slot
     };
-    Slot* findSlot(quint64 key);
-    Slot& slotFor(quint64 key);
+    static constexpr qint32 kEmptyChain = -1;
+    static constexpr qint32 kUnused = -2;
+    Slot* findSlot(quint32 key);
+    Slot& slotFor(quint32 key);
     void reserveSlots(size_t keys);
     void readNames();
     void writeRenames();
@@ -79,8 +83,8 @@ private:
     bool m_namesRead = false;
     bool m_lookupFailed = false;
     bool m_pending = false;
-    std::vector<Record> m_records;
-    std::vector<Slot> m_slots; // size a power of two
+    std::vector<Record, platform::LargeAllocator<Record>> m_records;
+    std::vector<Slot, platform::LargeAllocator<Slot>> m_slots; // size a power of two
     size_t m_slotsUsed = 0;
 };
 

@@ -88,7 +88,10 @@ private:
     void reserve();
     void writeRecord(int slot, int row, int record);
     void fillColumn(int f, int slot, int row);
-    QString varName(const QString& templateValue);
+    QString varName(const QString& templateValue, int row);
+    // Whether texts of these sizes stay within the positions ReplaceSearchItem can report: only
+    // then does a replacement never report, and its result can be kept for the next slots.
+    static bool keepable(qsizetype a, qsizetype b) { return a + b < 16000; }
     // The record's offset_or_bitno plus 1 as text, none while it has no value.
     const QString* bitText();
     void replaceBitPlaceholders(QString& value, const QString* bit);
@@ -135,6 +138,23 @@ private:
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
+
+    // What the machine's name makes of a template text is the same in every slot of the machine:
+    // kept per template row and column (text columns) or per row and naming system (variable
+    // names), tagged with the machine run they were made in.
+    int machineRun = 0;
+    struct MachineText {
+        int run = -1;
+        QString text;
+    };
+    struct MachineName {
+        int run = -1;
+        qint16 part = 0;
+        bool hadPlaceholder = false;
+        QString text;
+    };
+    std::vector<MachineText> textCache;   // [row * columnCount + column]
+    std::vector<MachineName> nameCache;   // [row * 2 + system]
     qint16 lastBit = 0;
     QString lastBitText;
 };
@@ -210,6 +230,8 @@ void Generator::run(const ServedMachine& served)
         return;
     describeTarget();
     reserve();
+    textCache.assign(templates.size() * size_t(columnCount), MachineText());
+    nameCache.assign(templates.size() * 2, MachineName());
 
     const QStringList& machines = ctx.project.ExistingMachines;
     if (machines.isEmpty()) {
@@ -227,6 +249,7 @@ void Generator::run(const ServedMachine& served)
         if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
             continue;
         machineName = machines.at(m);
+        ++machineRun;
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
             h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
@@ -271,11 +294,19 @@ void Generator::fillColumn(int f, int slot, int row)
     const QString& text = *static_cast<const QString*>(t->constData());
     QString value;
     if (isVarName[f]) {
-        value = varName(text);
+        value = varName(text, row);
     } else {
         value = text;
-        if (hasPlaceholder(value))
-            replace(value, kMachinePlaceholder, machineName);
+        if (hasPlaceholder(value)) {
+            MachineText& kept = textCache[size_t(row) * size_t(columnCount) + size_t(f)];
+            if (kept.run == machineRun) {
+                value = kept.text;
+            } else {
+                replace(value, kMachinePlaceholder, machineName);
+                if (keepable(text.size(), machineName.size()))
+                    kept = MachineText{machineRun, value};
+            }
+        }
         guarded(h, [&] { replaceBitPlaceholders(value, bitText()); });
     }
     guarded(h, [&] { setTarget(f, QVariant(std::move(value))); });
@@ -303,21 +334,48 @@ void Generator::replaceBitPlaceholders(QString& value, const QString* bit)
     replace(value, kParameterPlaceholder, servo);
 }
 
-QString Generator::varName(const QString& templateValue)
+QString Generator::varName(const QString& templateValue, int row)
 {
+    // The machine stage of each form: kept from an earlier slot of this machine, or made now
+    // (and kept when the part could be read).
+    MachineName* kept[2] = {nullptr, nullptr};
+    MachineName* toKeep[2] = {nullptr, nullptr};
     for (int k = 0; k < 2; ++k) {
         guarded(h, [&] {
             const qint16 part = toWholeNumber(targetValue(partColumn));
-            candidates[k] = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+            const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+            MachineName& cached = nameCache[size_t(row) * 2 + size_t(k)];
+            if (cached.run == machineRun && cached.part == part) {
+                candidates[k] = cached.text;
+                kept[k] = &cached;
+                return;
+            }
+            candidates[k] = pattern;
             replace(candidates[k], kVarNamePlaceholder, templateValue);
+            if (keepable(pattern.size() + templateValue.size(), 2 * machineName.size())) {
+                cached.part = part;
+                toKeep[k] = &cached;
+            }
         });
     }
-    for (QString& candidate : candidates) {
-        if (!hasPlaceholder(candidate))
-            continue;
-        // A second "###machine" can only be there when there was a first one.
-        if (replace(candidate, kMachinePlaceholder, machineName))
-            replace(candidate, kMachinePlaceholder, machineName);
+    for (int k = 0; k < 2; ++k) {
+        QString& candidate = candidates[k];
+        if (kept[k]) {
+            if (!kept[k]->hadPlaceholder)
+                continue;
+        } else {
+            const bool hadPlaceholder = hasPlaceholder(candidate);
+            // A second "###machine" can only be there when there was a first one.
+            if (hadPlaceholder && replace(candidate, kMachinePlaceholder, machineName))
+                replace(candidate, kMachinePlaceholder, machineName);
+            if (toKeep[k]) {
+                toKeep[k]->run = machineRun;
+                toKeep[k]->hadPlaceholder = hadPlaceholder;
+                toKeep[k]->text = candidate;
+            }
+            if (!hadPlaceholder)
+                continue;
+        }
         replace(candidate, kServoPlaceholder, servo);
         replace(candidate, kParameterPlaceholder, servo);
     }

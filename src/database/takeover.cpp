@@ -351,8 +351,9 @@ StoredKeys readStoredKeys(const platform::Database& Database)
 }
 
 // The additional-field check, the match and the writes, once the previous records are read.
-int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database,
-             const std::vector<PreviousRecord>& previous, GeneratedRecords* generated)
+template <typename Records>
+int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database, const Records& previous,
+             GeneratedRecords* generated)
 {
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
@@ -524,6 +525,9 @@ bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRec
     }
     PreviousRecords read;
     read.columns = int(fields.size());
+    platform::Statement count(db, QStringLiteral("SELECT count(*) FROM ") + platform::quoteIdentifier(kDefsTable));
+    count.step();
+    read.records.reserve(size_t(count.int64(0)));
     QStringList columns{QStringLiteral("rowid")};
     for (int s : kKeptSlots)
         columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
@@ -548,7 +552,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     checkBeforeReading(ctx, h, Database, previous.columns);
     if (previous.records.empty())
         return 0;
-    const std::vector<PreviousRecord> records = std::move(previous.records);
+    const auto records = std::move(previous.records);
     previous.records.clear();
     return takeOver(ctx, h, Database, records, &generated);
 }

@@ -3,6 +3,7 @@
 #include "database/componentdb.h"
 #include "database/generation.h"
 #include "environment/context.h"
+#include "platform/largealloc.h"
 #include "platform/recordset.h"
 #include "platform/sqlitedb.h"
 
@@ -34,7 +35,7 @@ inline constexpr int kKeptCount = 8;
 using PreviousRecord = std::array<QVariant, kKeptCount>;
 struct PreviousRecords {
     int columns = 0; // of the previous table
-    std::vector<PreviousRecord> records;
+    std::vector<PreviousRecord, platform::LargeAllocator<PreviousRecord>> records;
 };
 
 // Reads the previous PRESET_DEFS of the run's component database, only the columns the takeover
