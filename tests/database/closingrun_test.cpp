@@ -1,4 +1,6 @@
 #include "database/closingrun.h"
+#include "database/componentdb.h"
+#include "database/generation.h"
 #include "database/records.h"
 #include "database/takeover.h"
 #include "environment/projectsettings.h"
@@ -515,30 +517,62 @@ TEST_F(Takeover, TheNarrowPreviousReadTakesOverWhatTheWholeTableDoes)
             QStringList reports;
             QByteArray serviceLog;
         };
-        auto takeOverFrom = [&](bool narrow) {
+        // How the takeover reads the previous table: the whole table, the narrow read, or (as the
+        // closing run does) the kept columns only, into records still in memory that are written
+        // afterwards.
+        enum class Way { Whole, Narrow, InMemory };
+        auto takeOverFrom = [&](Way way) {
             db->execute(QStringLiteral("UPDATE PRESET_DEFS SET abs_min = NULL, abs_max = NULL, min = 0, max = NULL, "
                                        "pass = NULL"));
             QFile::remove(inst.path(QStringLiteral("QELcfglog.txt")));
             QFile::remove(inst.path(QStringLiteral("ZeltoServicePack.log")));
-            platform::Database previous(inst.path(kComponent));
-            std::optional<platform::Recordset> table(
-                narrow ? database::PreviousRecordsForTakeover(previous)
-                       : platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
             Result r;
-            r.takenOver = database::TakeoverMachineCopyMDBData(inst.context, *db, table);
+            if (way == Way::InMemory) {
+                database::GeneratedRecords generated;
+                for (const platform::FieldDef& field : db->tableDef(QStringLiteral("PRESET_DEFS")).fields)
+                    generated.columns << field.name;
+                platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
+                while (all.step()) {
+                    for (int c = 0; c < generated.columnCount(); ++c) {
+                        generated.cells.push_back(all.value(c));
+                        generated.assigned.push_back(1);
+                    }
+                    ++generated.rows;
+                }
+                db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
+                database::ComponentDatabase component;
+                component.open(inst.path(kComponent));
+                std::optional<database::PreviousRecords> kept;
+                std::optional<platform::Recordset> table;
+                if (!database::ReadPreviousRecords(component, kept))
+                    table.emplace(database::PreviousRecordsForTakeover(component));
+                r.takenOver = kept ? database::TakeoverMachineCopyMDBData(inst.context, *db, *kept, generated)
+                                   : database::TakeoverMachineCopyMDBData(inst.context, *db, table, &generated);
+                environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
+                database::WriteGeneratedRecords(h, *db, generated);
+            } else {
+                platform::Database previous(inst.path(kComponent));
+                std::optional<platform::Recordset> table(
+                    way == Way::Narrow ? database::PreviousRecordsForTakeover(previous)
+                                       : platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
+                r.takenOver = database::TakeoverMachineCopyMDBData(inst.context, *db, table);
+            }
             r.generated = rows(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
             r.reports = inst.reports();
             if (inst.exists(QStringLiteral("ZeltoServicePack.log")))
                 r.serviceLog = inst.read(QStringLiteral("ZeltoServicePack.log"));
             return r;
         };
-        const Result whole = takeOverFrom(false);
-        const Result narrow = takeOverFrom(true);
+        const Result whole = takeOverFrom(Way::Whole);
         EXPECT_GT(whole.takenOver, 0);
-        EXPECT_EQ(narrow.takenOver, whole.takenOver);
-        EXPECT_EQ(narrow.generated, whole.generated);
-        EXPECT_EQ(narrow.reports, whole.reports);
-        EXPECT_EQ(narrow.serviceLog, whole.serviceLog);
+        for (const Way way : {Way::Narrow, Way::InMemory}) {
+            SCOPED_TRACE(way == Way::Narrow ? "narrow read" : "kept columns into records in memory");
+            const Result other = takeOverFrom(way);
+            EXPECT_EQ(other.takenOver, whole.takenOver);
+            EXPECT_EQ(other.generated, whole.generated);
+            EXPECT_EQ(other.reports, whole.reports);
+            EXPECT_EQ(other.serviceLog, whole.serviceLog);
+        }
         EXPECT_EQ(whole.serviceLog.contains("WARNING!"), c.warned);
         EXPECT_EQ(whole.reports.size(), c.reports);
     }

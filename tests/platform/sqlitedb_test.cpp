@@ -244,6 +244,29 @@ TEST_F(Engine, TextKeepsEveryCharacterThroughBindingAndReading)
     EXPECT_EQ(rs.value(1), QVariant(texts[1]));
 }
 
+// Short texts are held inside their buffer object: binding further parameters must not move the
+// buffers of the texts bound before.
+TEST_F(Engine, ShortTextsBoundOneAfterTheOtherAllArrive)
+{
+    Database db = create();
+    QStringList marks;
+    QStringList expected;
+    for (int i = 1; i <= 40; ++i) {
+        marks << QStringLiteral("?%1").arg(i);
+        expected << QStringLiteral("t%1").arg(i);
+    }
+    Statement st(db, QStringLiteral("SELECT ") + marks.join(QStringLiteral(" || ',' || ")));
+    for (int i = 1; i <= 40; ++i) {
+        if (i % 2)
+            st.bindText(i, expected[i - 1]);
+        else
+            st.bind(i, QVariant(expected[i - 1]));
+    }
+    ASSERT_TRUE(st.step());
+    EXPECT_EQ(st.text(0), expected.join(QLatin1Char(',')));
+    EXPECT_EQ(failureNumber([&] { st.bindText(41, QStringLiteral("x")); }), 3025);
+}
+
 TEST_F(Engine, ColumnWrittenByRowidChangesThoseRowsOnly)
 {
     Database db = create();
