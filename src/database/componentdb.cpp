@@ -7,20 +7,11 @@
 
 namespace database {
 
-namespace {
-
-inline char16_t asciiUpper(char16_t c)
-{
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
-
-} // namespace
-
 quint32 ComponentDatabase::nocaseHash(QStringView name)
 {
     quint64 h = 14695981039346656037ULL; // FNV-1a
     for (const QChar c : name) {
-        h ^= asciiUpper(c.unicode());
+        h ^= nocaseFold(c.unicode());
         h *= 1099511628211ULL;
     }
     // FNV's low bits, which pick the slot, vary little between similar names: mix them.
@@ -75,17 +66,6 @@ ComponentDatabase::Slot& ComponentDatabase::slotFor(quint32 key)
         if (slot.key == key)
             return slot;
     }
-}
-
-bool ComponentDatabase::nocaseEqual(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiUpper(a[i].unicode()) != asciiUpper(b[i].unicode()))
-            return false;
-    }
-    return true;
 }
 
 ComponentDatabase::~ComponentDatabase()
@@ -170,7 +150,7 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
     int* link = &hit->head;
     while (*link >= 0) {
         Record& r = m_records[*link];
-        if (!nocaseEqual(r.name, oldName)) {
+        if (!database::nocaseEqual(r.name, oldName)) {
             link = &r.next;
             continue;
         }

@@ -61,7 +61,6 @@ private:
     // Hash of a name with ASCII letters capitalised: names the engine's NOCASE comparison finds
     // equal share it.
     static quint32 nocaseHash(QStringView name);
-    static bool nocaseEqual(QStringView a, QStringView b);
     // Open-addressing table from a name hash to the first record of its chain; a key whose
     // records all moved away keeps its slot with an empty chain.
     // Slots keep 32 bits of the name hash; names that share them share a chain (the records'

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
 #include <array>
@@ -66,6 +67,23 @@ QString TakeoverMatchSql(const QStringList& AdditionalFields);
 // index, nothing else carried over. A table of exactly that name (letter case significant) is
 // dropped first. Throws platform::DbError.
 void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to);
+
+// Texts compared as the engine compares them without regard to letter case (NOCASE): only the
+// letters a to z fold to A to Z.
+inline char16_t nocaseFold(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+}
+inline bool nocaseEqual(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (nocaseFold(a[i].unicode()) != nocaseFold(b[i].unicode()))
+            return false;
+    }
+    return true;
+}
 
 // Values as the generation reads them.
 // True for an absent value.

@@ -72,26 +72,10 @@ struct KeyView {
     quint64 hash = 0;
 };
 
-inline char16_t foldAscii(char16_t c)
-{
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
-
-bool foldedEqual(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (foldAscii(a[i].unicode()) != foldAscii(b[i].unicode()))
-            return false;
-    }
-    return true;
-}
-
 bool operator==(const KeyView& a, const KeyView& b)
 {
     return a.hash == b.hash && a.numeric == b.numeric && (a.numeric ? a.number == b.number : a.text == b.text) &&
-           foldedEqual(a.machineType, b.machineType) && foldedEqual(a.varName, b.varName);
+           nocaseEqual(a.machineType, b.machineType) && nocaseEqual(a.varName, b.varName);
 }
 
 // Texts made for key values that are not text; they stay where they are while the keys are used.
@@ -139,10 +123,10 @@ std::optional<KeyView> keyView(const QVariant& machineType, const QVariant& varN
         h *= 1099511628211ULL;
     };
     for (const QChar c : key.machineType)
-        mix(foldAscii(c.unicode()));
+        mix(nocaseFold(c.unicode()));
     mix(0x10000);
     for (const QChar c : key.varName)
-        mix(foldAscii(c.unicode()));
+        mix(nocaseFold(c.unicode()));
     mix(0x10001);
     if (key.numeric) {
         quint64 bits = 0;
@@ -326,6 +310,16 @@ platform::Recordset PreviousRecordsForTakeover(ComponentDatabase& component)
 
 namespace {
 
+// Position of a column of the generated records; a missing one fails as the engine's statement
+// naming it would.
+int requiredColumn(const GeneratedRecords& records, const char* name)
+{
+    const int column = records.columnIndex(QLatin1String(name));
+    if (column < 0)
+        throw platform::DbError(platform::DbErrEngineBase + 1, QStringLiteral("no such column: ") + QLatin1String(name));
+    return column;
+}
+
 // The records of Database's PRESET_DEFS as the match needs them: their keys and rowids.
 struct StoredKeys {
     GeneratedRecords keys;
@@ -371,12 +365,8 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
             generated = &stored->keys;
         }
         const char* const names[3] = {"machine_type", "var_name", "offset_or_bitno"};
-        for (int k = 0; k < 3; ++k) {
-            keyColumns[k] = generated->columnIndex(QLatin1String(names[k]));
-            if (keyColumns[k] < 0)
-                throw platform::DbError(platform::DbErrEngineBase + 1,
-                                        QStringLiteral("no such column: ") + QLatin1String(names[k]));
-        }
+        for (int k = 0; k < 3; ++k)
+            keyColumns[k] = requiredColumn(*generated, names[k]);
         first.emplace(generated->rows, [&](int r, KeyTexts& texts) {
             return keyView(generated->at(r, keyColumns[0]), generated->at(r, keyColumns[1]),
                            generated->at(r, keyColumns[2]), texts);
@@ -407,12 +397,8 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     int valueColumns[5] = {};
     const bool ready = guarded(h, [&] {
         if (!stored) {
-            for (int v = 0; v < 5; ++v) {
-                valueColumns[v] = generated->columnIndex(QLatin1String(kValueColumns[v]));
-                if (valueColumns[v] < 0)
-                    throw platform::DbError(platform::DbErrEngineBase + 1,
-                                            QStringLiteral("no such column: ") + QLatin1String(kValueColumns[v]));
-            }
+            for (int v = 0; v < 5; ++v)
+                valueColumns[v] = requiredColumn(*generated, kValueColumns[v]);
             return;
         }
         QStringList sets;
