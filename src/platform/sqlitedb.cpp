@@ -1,4 +1,6 @@
 #include "platform/sqlitedb.h"
+
+#include "platform/gatheringvfs_p.h"
 #include "platform/jetimport.h"
 
 #include "platform/files.h"
@@ -322,7 +324,7 @@ Database::Database(const QString& path, Mode mode)
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (mode == Mode::CreateIfMissing)
         flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(resolved.toUtf8().constData(), &handle, flags, nullptr);
+    const int rc = sqlite3_open_v2(resolved.toUtf8().constData(), &handle, flags, gatheringVfsName());
     auto conn = std::make_shared<Connection>(handle);
     if (rc != SQLITE_OK)
         detail::fail(handle, rc);
@@ -335,6 +337,7 @@ Database::Database(const QString& path, Mode mode)
     // The closing run writes whole tables inside one transaction; a cache that holds them saves
     // spilling pages to the file before the commit.
     sqlite3_exec(handle, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "PRAGMA secure_delete = OFF", nullptr, nullptr, nullptr);
     m_conn = std::move(conn);
     m_path = std::move(resolved);
     // A closed database stays one self-contained file; this also tells a file that is not a
@@ -419,23 +422,82 @@ void Database::renameField(const QString& table, const QString& from, const QStr
             quoteIdentifier(from) + QStringLiteral(" TO ") + quoteIdentifier(to));
 }
 
+namespace {
+
+// The new texts by rowid for the one statement that writes them all: the table is walked once
+// instead of being searched for every row.
+struct RowidTexts {
+    const std::vector<std::pair<qint64, QString>>* values;
+    std::vector<size_t> order; // by rowid; of several values for one rowid the last one counts
+    size_t next = 0;
+
+    const QString* find(qint64 rowid)
+    {
+        // The walk goes in rowid order: the next value is nearly always the one.
+        if (next >= order.size() || (*values)[order[next]].first != rowid) {
+            const auto hit = std::upper_bound(order.begin(), order.end(), rowid,
+                                              [&](qint64 id, size_t i) { return id < (*values)[i].first; });
+            if (hit == order.begin() || (*values)[*(hit - 1)].first != rowid)
+                return nullptr;
+            next = size_t(hit - order.begin()) - 1;
+        } else {
+            while (next + 1 < order.size() && (*values)[order[next + 1]].first == rowid)
+                ++next;
+        }
+        return &(*values)[order[next++]].second;
+    }
+};
+
+void rowidText(sqlite3_context* context, int, sqlite3_value** args)
+{
+    auto* texts = static_cast<RowidTexts*>(sqlite3_user_data(context));
+    const QString* text = texts->find(sqlite3_value_int64(args[0]));
+    if (text)
+        sqlite3_result_text16(context, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+    else
+        sqlite3_result_null(context);
+}
+
+void rowidHasText(sqlite3_context* context, int, sqlite3_value** args)
+{
+    auto* texts = static_cast<RowidTexts*>(sqlite3_user_data(context));
+    const size_t next = texts->next;
+    sqlite3_result_int(context, texts->find(sqlite3_value_int64(args[0])) ? 1 : 0);
+    // Only the write moves on to the next value.
+    texts->next = std::min(next, texts->next);
+}
+
+} // namespace
+
 void Database::writeTextByRowid(const QString& table, const QString& column,
                                 const std::vector<std::pair<qint64, QString>>& values)
 {
     if (values.empty())
         return;
-    // In rowid order the writes walk the table's pages once.
-    std::vector<size_t> order(values.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a].first < values[b].first; });
-    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE rowid = ?2")
-                                .arg(quoteIdentifier(table), quoteIdentifier(column)));
-    for (size_t i : order) {
-        update.bindText(1, values[i].second);
-        update.bindInt64(2, values[i].first);
-        update.execute();
-    }
+    RowidTexts texts{&values, std::vector<size_t>(values.size())};
+    for (size_t i = 0; i < texts.order.size(); ++i)
+        texts.order[i] = i;
+    std::stable_sort(texts.order.begin(), texts.order.end(),
+                     [&](size_t a, size_t b) { return values[a].first < values[b].first; });
+    sqlite3* db = connection()->db;
+    static const char* const kText = "kalvia_rowid_text";
+    static const char* const kHas = "kalvia_rowid_has_text";
+    check(db, sqlite3_create_function_v2(db, kText, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &texts, rowidText, nullptr,
+                                         nullptr, nullptr));
+    check(db, sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &texts, rowidHasText,
+                                         nullptr, nullptr, nullptr));
+    struct Unregister {
+        sqlite3* db;
+        ~Unregister()
+        {
+            sqlite3_create_function_v2(db, kText, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+            sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
+    } unregister{db};
+    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 = %3(rowid) WHERE %4(rowid)")
+                                .arg(quoteIdentifier(table), quoteIdentifier(column), QLatin1String(kText),
+                                     QLatin1String(kHas)));
+    update.execute();
 }
 
 // ---- Statement -----------------------------------------------------------------------------
