@@ -9,15 +9,7 @@ namespace database {
 
 quint32 ComponentDatabase::nocaseHash(QStringView name)
 {
-    quint64 h = 14695981039346656037ULL; // FNV-1a
-    for (const QChar c : name) {
-        h ^= nocaseFold(c.unicode());
-        h *= 1099511628211ULL;
-    }
-    // FNV's low bits, which pick the slot, vary little between similar names: mix them.
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
+    const quint64 h = database::nocaseHash(name);
     return quint32(h >> 32) ^ quint32(h);
 }
 

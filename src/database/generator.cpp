@@ -29,6 +29,9 @@ public:
     Yield() { m_timer.start(); }
     void operator()()
     {
+        // Even the clock costs more than a record: it is read every few calls.
+        if ((++m_calls & 63) != 0)
+            return;
         if (m_timer.hasExpired(kIntervalMs)) {
             QCoreApplication::processEvents();
             m_timer.restart();
@@ -38,6 +41,7 @@ public:
 private:
     static constexpr qint64 kIntervalMs = 30;
     QElapsedTimer m_timer;
+    unsigned m_calls = 0;
 };
 
 const QVariant kAbsent;
@@ -45,6 +49,37 @@ const QVariant kAbsent;
 [[noreturn]] void itemNotFound()
 {
     throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+}
+
+// A copy of a template value. Numbers are copied as such: QVariant's own copy goes through an
+// indirect call per value.
+QVariant copied(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Double:
+        return QVariant(*static_cast<const double*>(v.constData()));
+    case QMetaType::LongLong:
+        return QVariant(*static_cast<const qlonglong*>(v.constData()));
+    case QMetaType::Int:
+        return QVariant(*static_cast<const int*>(v.constData()));
+    default:
+        return v;
+    }
+}
+
+// A text of its own, exactly as long as its characters: a working text's buffer stays with the
+// working text.
+QString detached(const QString& text)
+{
+    return QString(text.constData(), text.size());
+}
+
+// A working text given new characters in the buffer it has (texts replaced in place then need no
+// new buffer either).
+void setWorking(QString& work, const QString& text)
+{
+    work.resize(0);
+    work.append(text.constData(), text.size());
 }
 
 QVariant slotCategory(const QVariant& t, int slot)
@@ -138,6 +173,8 @@ private:
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
+    // Working text for the placeholders of other text columns.
+    QString work;
 
     // What the machine's name makes of a template text is the same in every slot of the machine:
     // kept per template row and column (text columns) or per row and naming system (variable
@@ -288,7 +325,7 @@ void Generator::fillColumn(int f, int slot, int row)
     if (!h([&] { t = &values.at(environment::checkIndex(f, 0, int(values.size()) - 1)); }))
         return;
     if (!isText(*t)) {
-        guarded(h, [&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : *t); });
+        guarded(h, [&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : copied(*t)); });
         return;
     }
     const QString& text = *static_cast<const QString*>(t->constData());
@@ -307,7 +344,17 @@ void Generator::fillColumn(int f, int slot, int row)
                     kept = MachineText{machineRun, value};
             }
         }
-        guarded(h, [&] { replaceBitPlaceholders(value, bitText()); });
+        // The bit and servo numbers are put in in a working text, then copied once.
+        if (hasPlaceholder(value)) {
+            guarded(h, [&] {
+                const QString* bit = bitText();
+                if (!bit)
+                    return;
+                setWorking(work, value);
+                replaceBitPlaceholders(work, bit);
+                value = detached(work);
+            });
+        }
     }
     guarded(h, [&] { setTarget(f, QVariant(std::move(value))); });
 }
@@ -346,11 +393,11 @@ QString Generator::varName(const QString& templateValue, int row)
             const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
             MachineName& cached = nameCache[size_t(row) * 2 + size_t(k)];
             if (cached.run == machineRun && cached.part == part) {
-                candidates[k] = cached.text;
+                setWorking(candidates[k], cached.text);
                 kept[k] = &cached;
                 return;
             }
-            candidates[k] = pattern;
+            setWorking(candidates[k], pattern);
             replace(candidates[k], kVarNamePlaceholder, templateValue);
             if (keepable(pattern.size() + templateValue.size(), 2 * machineName.size())) {
                 cached.part = part;
@@ -371,7 +418,7 @@ QString Generator::varName(const QString& templateValue, int row)
             if (toKeep[k]) {
                 toKeep[k]->run = machineRun;
                 toKeep[k]->hadPlaceholder = hadPlaceholder;
-                toKeep[k]->text = candidate;
+                toKeep[k]->text = detached(candidate);
             }
             if (!hadPlaceholder)
                 continue;
@@ -386,9 +433,17 @@ QString Generator::varName(const QString& templateValue, int row)
         for (QString& candidate : candidates)
             replaceBitPlaceholders(candidate, bit);
     });
-    VarNameInQuelleErsetzen(ctx, component, naming, candidates[0], candidates[1]);
+    // The record's name is a text of its own, shared by the renamed component records; the
+    // working texts stay with the generator.
+    const int mode = naming.VWStudioMode;
+    const QString chosen = mode == 0 || mode == 1 ? detached(candidates[mode]) : QString();
+    VarNameInQuelleErsetzen(ctx, component, naming, mode == 0 ? chosen : candidates[0],
+                            mode == 1 ? chosen : candidates[1]);
     QString value;
-    guarded(h, [&] { value = candidates[environment::checkIndex(naming.VWStudioMode, 0, 1)]; });
+    guarded(h, [&] {
+        environment::checkIndex(mode, 0, 1);
+        value = chosen;
+    });
     return value;
 }
 

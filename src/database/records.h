@@ -74,6 +74,8 @@ inline char16_t nocaseFold(char16_t c)
 {
     return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
 }
+// A hash that texts nocaseEqual finds equal share; seed chains it onto a hash of earlier texts.
+quint64 nocaseHash(QStringView text, quint64 seed = 0);
 inline bool nocaseEqual(QStringView a, QStringView b)
 {
     if (a.size() != b.size())

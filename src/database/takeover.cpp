@@ -117,29 +117,19 @@ std::optional<KeyView> keyView(const QVariant& machineType, const QVariant& varN
     }
     if (key.numeric && key.number == 0)
         key.number = 0; // -0 compares equal to 0
-    quint64 h = 14695981039346656037ULL; // FNV-1a
-    const auto mix = [&h](quint64 v) {
-        h ^= v;
-        h *= 1099511628211ULL;
-    };
-    for (const QChar c : key.machineType)
-        mix(nocaseFold(c.unicode()));
-    mix(0x10000);
-    for (const QChar c : key.varName)
-        mix(nocaseFold(c.unicode()));
-    mix(0x10001);
+    quint64 h = nocaseHash(key.machineType);
+    h = nocaseHash(key.varName, h);
     if (key.numeric) {
         quint64 bits = 0;
         static_assert(sizeof bits == sizeof key.number);
         std::memcpy(&bits, &key.number, sizeof bits);
-        mix(bits);
+        h ^= bits;
+        h *= 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 32;
     } else {
-        for (const QChar c : key.text)
-            mix(c.unicode());
+        // Texts that differ only in letter case share the hash; the comparison tells them apart.
+        h = nocaseHash(key.text, ~h);
     }
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
     key.hash = h;
     return key;
 }
