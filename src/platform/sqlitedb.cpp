@@ -71,16 +71,16 @@ void toUtf8(QStringView text, std::string& out)
 {
     const qsizetype n = text.size();
     const char16_t* a = text.utf16();
-    qsizetype ascii = 0;
-    while (ascii < n && a[ascii] < 0x80)
-        ++ascii;
-    if (ascii == n) {
-        out.resize(size_t(n));
-        char* p = out.data();
-        for (qsizetype i = 0; i < n; ++i)
-            p[i] = char(a[i]);
-        return;
+    // Most texts are ASCII: copied while checked, and converted from the start only when not.
+    out.resize(size_t(n));
+    char16_t seen = 0;
+    char* q = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        seen |= a[i];
+        q[i] = char(a[i]);
     }
+    if (seen < 0x80)
+        return;
     out.resize(size_t(n) * 3);
     char* p = out.data();
     const char16_t* u = text.utf16();
@@ -119,21 +119,29 @@ void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& va
     if (!value.isValid()) {
         rc = sqlite3_bind_null(stmt, position);
     } else {
+        // The common types are read directly: QVariant's conversions go through its type registry.
         switch (value.typeId()) {
         case QMetaType::Nullptr:
             rc = sqlite3_bind_null(stmt, position);
             break;
-        case QMetaType::Bool:
+        case QMetaType::LongLong:
+            rc = sqlite3_bind_int64(stmt, position, *static_cast<const qlonglong*>(value.constData()));
+            break;
         case QMetaType::Int:
+            rc = sqlite3_bind_int64(stmt, position, *static_cast<const int*>(value.constData()));
+            break;
+        case QMetaType::Bool:
         case QMetaType::UInt:
         case QMetaType::Short:
         case QMetaType::UShort:
         case QMetaType::Long:
-        case QMetaType::LongLong:
         case QMetaType::Char:
         case QMetaType::SChar:
         case QMetaType::UChar:
             rc = sqlite3_bind_int64(stmt, position, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, position, *static_cast<const double*>(value.constData()));
             break;
         case QMetaType::ULong:
         case QMetaType::ULongLong:
@@ -141,7 +149,6 @@ void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& va
                      ? sqlite3_bind_double(stmt, position, value.toDouble())
                      : sqlite3_bind_int64(stmt, position, value.toLongLong());
             break;
-        case QMetaType::Double:
         case QMetaType::Float:
             rc = sqlite3_bind_double(stmt, position, value.toDouble());
             break;
