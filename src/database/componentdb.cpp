@@ -98,9 +98,7 @@ void ComponentDatabase::readNames()
 {
     m_namesRead = true;
     try {
-        platform::Statement count(*m_db, QStringLiteral("SELECT count(*) FROM ") + platform::quoteIdentifier(kDefsTable));
-        count.step();
-        const size_t rows = size_t(count.int64(0));
+        const size_t rows = ExpectedDefsRecords(*m_db);
         m_records.reserve(rows);
         // Room for every name and a new name for each, so renaming never regrows the table.
         reserveSlots(rows * 2);

@@ -1,5 +1,6 @@
 #include "database/records.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -52,6 +53,13 @@ quint64 nocaseHash(QStringView text, quint64 seed)
     h *= 0xc4ceb9fe1a85ec53ULL;
     h ^= h >> 33;
     return h;
+}
+
+size_t ExpectedDefsRecords(const platform::Database& db)
+{
+    platform::Statement last(db, QStringLiteral("SELECT max(rowid) FROM ") + platform::quoteIdentifier(kDefsTable));
+    last.step();
+    return size_t(std::clamp<qint64>(last.int64(0), 0, 1000000));
 }
 
 QString TemplateReadSql()

@@ -68,6 +68,11 @@ QString TakeoverMatchSql(const QStringList& AdditionalFields);
 // dropped first. Throws platform::DbError.
 void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to);
 
+// Room to reserve for the records of a database's PRESET_DEFS: its highest rowid (records are
+// numbered from 1 as they are written), which the engine finds without reading the table; at
+// most a million. Throws platform::DbError.
+size_t ExpectedDefsRecords(const platform::Database& db);
+
 // Texts compared as the engine compares them without regard to letter case (NOCASE): only the
 // letters a to z fold to A to Z.
 inline char16_t nocaseFold(char16_t c)

@@ -501,9 +501,7 @@ bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRec
     }
     PreviousRecords read;
     read.columns = int(fields.size());
-    platform::Statement count(db, QStringLiteral("SELECT count(*) FROM ") + platform::quoteIdentifier(kDefsTable));
-    count.step();
-    read.records.reserve(size_t(count.int64(0)));
+    read.records.reserve(ExpectedDefsRecords(db));
     QStringList columns{QStringLiteral("rowid")};
     for (int s : kKeptSlots)
         columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
