@@ -194,6 +194,17 @@ private:
     std::vector<MachineName> nameCache;   // [row * 2 + system]
     qint16 lastBit = 0;
     QString lastBitText;
+    // The last text each column made from the numbers of the slot: the next record of the slot
+    // with the same text (and the same bit number, where the text has a place for it) shares it.
+    int slotRun = 0;
+    struct SlotText {
+        int run = -1;
+        bool usesBit = false;
+        qint16 bit = 0;
+        QString from;
+        QString made;
+    };
+    std::vector<SlotText> slotTexts; // [column]
 };
 
 bool Generator::loadTemplates()
@@ -269,6 +280,7 @@ void Generator::run(const ServedMachine& served)
     reserve();
     textCache.assign(templates.size() * size_t(columnCount), MachineText());
     nameCache.assign(templates.size() * 2, MachineName());
+    slotTexts.assign(size_t(columnCount), SlotText());
 
     const QStringList& machines = ctx.project.ExistingMachines;
     if (machines.isEmpty()) {
@@ -294,6 +306,7 @@ void Generator::run(const ServedMachine& served)
         }
         for (int s = 1; s <= slotCount; ++s) {
             servo = QString::number(state.Servo[m][s]);
+            ++slotRun;
             for (int r = 1; r <= rows; ++r) {
                 yield();
                 // The record number is a 16-bit counter: no record can be numbered beyond it.
@@ -350,9 +363,18 @@ void Generator::fillColumn(int f, int slot, int row)
                 const QString* bit = bitText();
                 if (!bit)
                     return;
+                SlotText& last = slotTexts[size_t(f)];
+                if (last.run == slotRun && (!last.usesBit || last.bit == lastBit) && last.from == value) {
+                    value = last.made;
+                    return;
+                }
                 setWorking(work, value);
                 replaceBitPlaceholders(work, bit);
-                value = detached(work);
+                QString made = detached(work);
+                // Kept only where no replacement can report (see keepable).
+                if (keepable(value.size(), 3 * std::max(servo.size(), bit->size())))
+                    last = SlotText{slotRun, ContainsSearchItem(value, kTextPlaceholder), lastBit, value, made};
+                value = std::move(made);
             });
         }
     }

@@ -80,6 +80,11 @@ QString ReplaceSearchItem(environment::Context& ctx, const QString& Source, cons
     return text;
 }
 
+bool ContainsSearchItem(QStringView Source, QStringView Search)
+{
+    return !Source.isEmpty() && findUpperCased(Source, Search) >= 0;
+}
+
 bool ReplaceSearchItemInPlace(environment::Context& ctx, QString& Text, QStringView Search, QStringView Replacement)
 {
     const qint16 pos = searchPosition(ctx, Text, Search);

@@ -163,6 +163,21 @@ TEST_F(Generation, TextPlaceholdersDependOnTheBitNumberAlreadyInTheRecord)
     EXPECT_TRUE(inst.reports().isEmpty());
 }
 
+TEST_F(Generation, EqualTemplateTextsComeOutEqualOnlyWhereTheirNumbersAre)
+{
+    // Consecutive records with the same texts: the bit number differs from record to record,
+    // the servo number from slot to slot, the machine name from machine to machine.
+    makeTemplates({QStringLiteral("(ID, part, offset_or_bitno, text, page_name) VALUES "
+                                  "(1, 1, 4, 'Bit ###text', 'S###Servo ###machine'), "
+                                  "(2, 1, 6, 'Bit ###text', 'S###Servo ###machine')")});
+    setSlots(1, {7, 9});
+    setSlots(2, {7});
+    generate();
+    EXPECT_EQ(generated(QStringLiteral("text, page_name")),
+              (QStringList{QStringLiteral("Bit 5|S7 M1"), QStringLiteral("Bit 7|S7 M1"), QStringLiteral("Bit 5|S9 M1"),
+                           QStringLiteral("Bit 7|S9 M1"), QStringLiteral("Bit 5|S7 M2"), QStringLiteral("Bit 7|S7 M2")}));
+}
+
 TEST_F(Generation, CategoryMovesWithTheSlotExceptCategory360)
 {
     makeTemplates({QStringLiteral("(ID, part, category_id) VALUES (1, 1, 100), (2, 1, 360), (3, 1, NULL)")});
