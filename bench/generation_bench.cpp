@@ -28,7 +28,7 @@ namespace {
 constexpr int kMachines = 5;
 constexpr int kSlots = 50;
 constexpr int kTemplates = 131;
-constexpr int kRounds = 5;
+const int kRounds = bench::rounds(5);
 
 const QString kColumns = QStringLiteral(
     "ID COUNTER, part SHORT, machine_type TEXT(50), type TEXT(50), offset_or_bitno SHORT, var_name TEXT(100), "
