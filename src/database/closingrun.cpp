@@ -291,18 +291,14 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     component.close();
     if (rebuilt) {
         environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
-        WriteGeneratedRecords(generation, *db, records);
+        const std::vector<int> leftOut = WriteGeneratedRecords(generation, *db, records);
+        outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
         records = GeneratedRecords();
     }
 
     // 12. The template's changes made permanent.
     bool committed = false;
     if (rebuilt) {
-        try {
-            outcome.recordsPerMachine = recordsPerMachine(*db);
-        } catch (const platform::DbError&) {
-            // a template table without machine_type: nothing to count
-        }
         committed = guarded(h, [&] { tx->commit(); });
     }
     tx.reset();
@@ -341,13 +337,34 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     return outcome;
 }
 
-QMap<QString, int> recordsPerMachine(const platform::Database& db)
+QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std::vector<int>& leftOut)
 {
     QMap<QString, int> counts;
-    platform::Statement st(db, QStringLiteral("SELECT machine_type, count(*) FROM ") +
-                                   platform::quoteIdentifier(kDefsTable) + QStringLiteral(" GROUP BY machine_type"));
-    while (st.step())
-        counts.insert(st.text(0), int(st.int64(1)));
+    const int column = records.columnIndex(QStringLiteral("machine_type"));
+    if (column < 0)
+        return counts;
+    auto skipped = leftOut.begin();
+    // Runs of equal names (a machine's records follow each other) are counted in one step.
+    QString name;
+    int run = 0;
+    for (int r = 0; r < records.rows; ++r) {
+        if (skipped != leftOut.end() && *skipped == r) {
+            ++skipped;
+            continue;
+        }
+        const QVariant& value = records.at(r, column);
+        QString current = records.isAssigned(r, column) && !isAbsent(value) ? value.toString() : QString();
+        if (run > 0 && current == name) {
+            ++run;
+            continue;
+        }
+        if (run > 0)
+            counts[name] += run;
+        name = std::move(current);
+        run = 1;
+    }
+    if (run > 0)
+        counts[name] += run;
     return counts;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "database/generation.h"
+
 #include "environment/context.h"
 #include "environment/editingstate.h"
 #include "platform/sqlitedb.h"
@@ -23,7 +25,8 @@ struct ClosingRunOutcome {
 // ends early leaves both files as they were.
 ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state);
 
-// Generated records of PRESET_DEFS counted by machine_type.
-QMap<QString, int> recordsPerMachine(const platform::Database& db);
+// Generated records counted by machine_type, without the rows left out (in row order); none
+// without a machine_type column.
+QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std::vector<int>& leftOut);
 
 } // namespace database

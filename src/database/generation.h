@@ -73,7 +73,7 @@ GeneratedRecords GenerateRecordSets(environment::Handler& h, platform::Database&
 
 // Inserts the records into PRESET_DEFS with one prepared statement, in order, each with the
 // values it was given. A record that cannot be written is reported to h and left out; the others
-// are written.
-void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
+// are written. Returns the rows left out.
+std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
 
 } // namespace database

@@ -480,11 +480,12 @@ GeneratedRecords GenerateRecordSets(environment::Handler& h, platform::Database&
     return generator.take();
 }
 
-void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
+std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
 {
+    std::vector<int> leftOut;
     const size_t c = size_t(records.columnCount());
     if (records.rows == 0 || c == 0)
-        return;
+        return leftOut;
     // One statement per set of assigned columns; nearly every record assigns all of them.
     std::map<std::vector<char>, std::unique_ptr<platform::Statement>> statements;
     platform::Statement* insert = nullptr;
@@ -493,7 +494,7 @@ void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, cons
     for (int r = 0; r < records.rows; ++r) {
         yield();
         const char* assigned = &records.assigned[size_t(r) * c];
-        guarded(h, [&] {
+        const bool written = guarded(h, [&] {
             if (!insert || std::memcmp(assigned, lastAssigned, c) != 0) {
                 std::unique_ptr<platform::Statement>& st = statements[std::vector<char>(assigned, assigned + c)];
                 if (!st) {
@@ -521,7 +522,10 @@ void WriteGeneratedRecords(environment::Handler& h, platform::Database& db, cons
             }
             insert->execute();
         });
+        if (!written)
+            leftOut.push_back(r);
     }
+    return leftOut;
 }
 
 } // namespace database
