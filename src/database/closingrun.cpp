@@ -19,10 +19,35 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <exception>
+#include <future>
 #include <memory>
 #include <optional>
 
 namespace database {
+
+namespace {
+
+// The previous records as read beside the generation.
+struct PreviousRead {
+    std::optional<PreviousRecords> records;
+    bool complete = false; // false: the table lacks a column the takeover reads
+    std::exception_ptr failure;
+};
+
+PreviousRead readPrevious(const QString& path)
+{
+    PreviousRead read;
+    try {
+        const platform::Database db(path);
+        read.complete = ReadPreviousRecords(db, read.records);
+    } catch (...) {
+        read.failure = std::current_exception();
+    }
+    return read;
+}
+
+} // namespace
 
 namespace {
 
@@ -260,6 +285,12 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         });
     }
 
+    // The previous records are read on a connection of their own while the generation runs (the
+    // file is only read); the generation's renames are put into them afterwards.
+    std::future<PreviousRead> previousRead;
+    if (rebuilt && component.isOpen())
+        previousRead = std::async(std::launch::async, readPrevious, previousFile.openPath());
+
     // 10. Category column, generation. The records stay in memory until the takeover has given
     // them their previous values; then each is written once.
     GeneratedRecords records;
@@ -276,10 +307,17 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         std::optional<platform::Recordset> previous;
         bool found = false;
         guarded(h, [&] { found = component.storedDatabase().tableDefs().contains(kDefsTable); });
+        PreviousRead read = previousRead.get();
         if (found) {
             guarded(h, [&] {
-                if (!ReadPreviousRecords(component, lean))
+                if (read.failure)
+                    std::rethrow_exception(read.failure);
+                if (!read.complete) {
                     previous.emplace(PreviousRecordsForTakeover(component));
+                    return;
+                }
+                lean = std::move(read.records);
+                PutRenamesInto(*lean, component);
             });
         }
         if (lean || previous) {

@@ -108,7 +108,7 @@ void ComponentDatabase::readNames()
             if (name.isNull())
                 continue;
             const int index = int(m_records.size());
-            m_records.push_back({st.int64(0), std::move(name), -1, false});
+            m_records.push_back({st.int64(0), std::move(name), -1, false, false});
             Slot& slot = slotFor(nocaseHash(m_records.back().name));
             m_records.back().next = slot.head;
             slot.head = index;
@@ -147,6 +147,7 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
         if (r.name != newName) {
             r.name = newName;
             r.renamed = true;
+            r.changed = true;
             m_pending = true;
         }
         if (newKey == oldKey) {
@@ -169,12 +170,24 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
     target.head = moved;
 }
 
-const QString* ComponentDatabase::currentName(qint64 rowid) const
+const ComponentDatabase::Record* ComponentDatabase::recordOf(qint64 rowid) const
 {
     // The records were read in rowid order.
     const auto found = std::lower_bound(m_records.begin(), m_records.end(), rowid,
                                         [](const Record& r, qint64 id) { return r.rowid < id; });
-    return found != m_records.end() && found->rowid == rowid ? &found->name : nullptr;
+    return found != m_records.end() && found->rowid == rowid ? &*found : nullptr;
+}
+
+const QString* ComponentDatabase::currentName(qint64 rowid) const
+{
+    const Record* r = recordOf(rowid);
+    return r ? &r->name : nullptr;
+}
+
+const QString* ComponentDatabase::renamedName(qint64 rowid) const
+{
+    const Record* r = recordOf(rowid);
+    return r && r->changed ? &r->name : nullptr;
 }
 
 void ComponentDatabase::writeRenames()

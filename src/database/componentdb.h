@@ -43,6 +43,8 @@ public:
     // The name of the PRESET_DEFS record with this rowid as the renames left it, whether or not
     // they were written yet; none when the names were not read or the record has no name.
     const QString* currentName(qint64 rowid) const;
+    // The same, but only for a record the run renamed.
+    const QString* renamedName(qint64 rowid) const;
     // True once the names could not be read (no PRESET_DEFS, no var_name).
     bool lookupFailed() const { return m_lookupFailed; }
 
@@ -56,7 +58,8 @@ private:
         qint64 rowid;
         QString name;
         int next; // next record with the same key, -1 at the end
-        bool renamed;
+        bool renamed; // and not written yet
+        bool changed; // renamed in this run
     };
     // Hash of a name with ASCII letters capitalised: names the engine's NOCASE comparison finds
     // equal share it.
@@ -71,6 +74,7 @@ private:
     };
     static constexpr qint32 kEmptyChain = -1;
     static constexpr qint32 kUnused = -2;
+    const Record* recordOf(qint64 rowid) const;
     Slot* findSlot(quint32 key);
     Slot& slotFor(quint32 key);
     void reserveSlots(size_t keys);

@@ -482,10 +482,9 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     return takeOver(ctx, h, Database, previous, generated);
 }
 
-bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
+bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRecords>& previous)
 {
     previous.reset();
-    const platform::Database& db = component.storedDatabase();
     if (!db.hasTableDef(kDefsTable))
         throw platform::DbError(platform::DbErrNoTable,
                                 QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
@@ -501,21 +500,37 @@ bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRec
     }
     PreviousRecords read;
     read.columns = int(fields.size());
-    read.records.reserve(ExpectedDefsRecords(db));
+    const size_t expected = ExpectedDefsRecords(db);
+    read.records.reserve(expected);
+    read.rowids.reserve(expected);
     QStringList columns{QStringLiteral("rowid")};
     for (int s : kKeptSlots)
         columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
     platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                                    platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
     while (st.step()) {
+        read.rowids.push_back(st.int64(0));
         PreviousRecord& record = read.records.emplace_back();
-        for (int k = 0; k < kKeptCount; ++k) {
-            // A name the run renamed reads as renamed.
-            const QString* renamed = k == kKeptVarName ? component.currentName(st.int64(0)) : nullptr;
-            record[size_t(k)] = renamed ? QVariant(*renamed) : st.value(k + 1);
-        }
+        for (int k = 0; k < kKeptCount; ++k)
+            record[size_t(k)] = st.value(k + 1);
     }
     previous.emplace(std::move(read));
+    return true;
+}
+
+void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& component)
+{
+    for (size_t i = 0; i < previous.records.size(); ++i) {
+        if (const QString* renamed = component.renamedName(previous.rowids[i]))
+            previous.records[i][kKeptVarName] = *renamed;
+    }
+}
+
+bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
+{
+    if (!ReadPreviousRecords(component.storedDatabase(), previous))
+        return false;
+    PutRenamesInto(*previous, component);
     return true;
 }
 

@@ -36,13 +36,18 @@ using PreviousRecord = std::array<QVariant, kKeptCount>;
 struct PreviousRecords {
     int columns = 0; // of the previous table
     std::vector<PreviousRecord, platform::LargeAllocator<PreviousRecord>> records;
+    std::vector<qint64, platform::LargeAllocator<qint64>> rowids; // of the records, ascending
 };
 
-// Reads the previous PRESET_DEFS of the run's component database, only the columns the takeover
-// keeps, with the variable names as the run's renames left them (written to the file or not).
-// False, and nothing read, when the table lacks one of the columns the takeover reads: the
-// general way (PreviousRecordsForTakeover) then reports it for every record. Throws
-// platform::DbError.
+// Reads the previous PRESET_DEFS of db, only the columns the takeover keeps. False, and nothing
+// read, when the table lacks one of the columns the takeover reads: the general way
+// (PreviousRecordsForTakeover) then reports it for every record. Throws platform::DbError. Works
+// on db alone, so it may run beside other work on another connection.
+bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRecords>& previous);
+// Gives records read so from the run's component database the variable names the run's renames
+// gave them (written to the file or not).
+void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& component);
+// Both in one: the previous records of the run's component database as the renames left them.
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous);
 // TakeoverMachineCopyMDBData on previous records read so, into records in memory. The records
 // are released.

@@ -144,6 +144,37 @@ TEST_F(ClosingRun, TunedLimitsReachTheFirstRecordWithTheSameKeyOnly)
     EXPECT_EQ(strayFiles(), QStringList{});
 }
 
+TEST_F(ClosingRun, PreviousTableOfAnOlderLayoutIsTakenOverUnderTheRenamedNames)
+{
+    // CATEGORIE instead of category_id, the names in the other system's form.
+    QString older = fixtures::kTemplateColumns;
+    older.replace(QStringLiteral("category_id"), QStringLiteral("CATEGORIE"));
+    makeTemplate();
+    makePrevious(kComponent, {QStringLiteral("'M1', 'M1_S3_Status', 3, 10"), QStringLiteral("'M1', 'M1_S7_Speed', 0, 20")},
+                 QStringLiteral("PRESET_DEFS"), older);
+    EXPECT_EQ(run().limitsTakenOver, 2);
+    EXPECT_EQ(component(QStringLiteral("SELECT var_name, min FROM PRESET_DEFS WHERE min > 0 ORDER BY rowid")),
+              (QStringList{QStringLiteral("M1.S3.Status|10"), QStringLiteral("M1.S7.Speed|20")}));
+    EXPECT_EQ(inst.reports(), QStringList{});
+
+    // Without pass: every previous record reports the missing column; the rest is taken over.
+    older.remove(QStringLiteral(", pass SHORT"));
+    QFile::remove(inst.path(kComponent));
+    QFile::remove(inst.path(kTemplate));
+    makeTemplate();
+    makePrevious(kComponent, {}, QStringLiteral("PRESET_DEFS"), older);
+    fixtures::makeDatabase(inst.path(kComponent),
+                           {QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) VALUES "
+                                           "('M1', 'M1_S3_Status', 3, 10), ('M1', 'M1_S7_Speed', 0, 20)")});
+    EXPECT_EQ(run().limitsTakenOver, 2);
+    EXPECT_EQ(component(QStringLiteral("SELECT var_name, min, pass FROM PRESET_DEFS WHERE min > 0 ORDER BY rowid")),
+              (QStringList{QStringLiteral("M1.S3.Status|10|~"), QStringLiteral("M1.S7.Speed|20|~")}));
+    const QStringList log = inst.reports();
+    ASSERT_EQ(log.size(), 2);
+    for (const QString& line : log)
+        EXPECT_TRUE(line.contains(QStringLiteral("/ TakeoverMachineCopyMDBData (Nr. 3265)"))) << line.toStdString();
+}
+
 TEST_F(ClosingRun, TemplateIsChangedInPlaceAndKeepsItsTimes)
 {
     makeTemplate();
