@@ -113,78 +113,101 @@ void toUtf8(QStringView text, std::string& out)
     out.resize(size_t(p - out.data()));
 }
 
+namespace {
+
+// Hands the value, as the engine stores it, to the sink's function for its kind: null(),
+// integer(qint64), real(double), text(QStringView) or blob(const QByteArray&). The common types
+// are read directly: QVariant's conversions go through its type registry.
+template <typename Sink>
+int storedAs(const QVariant& value, Sink&& sink)
+{
+    if (!value.isValid())
+        return sink.null();
+    switch (value.typeId()) {
+    case QMetaType::Nullptr:
+        return sink.null();
+    case QMetaType::LongLong:
+        return sink.integer(*static_cast<const qlonglong*>(value.constData()));
+    case QMetaType::Int:
+        return sink.integer(*static_cast<const int*>(value.constData()));
+    case QMetaType::Bool:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return sink.integer(value.toLongLong());
+    case QMetaType::Double:
+        return sink.real(*static_cast<const double*>(value.constData()));
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return value.toULongLong() > quint64(std::numeric_limits<qint64>::max()) ? sink.real(value.toDouble())
+                                                                                : sink.integer(value.toLongLong());
+    case QMetaType::Float:
+        return sink.real(value.toDouble());
+    case QMetaType::QByteArray:
+        return sink.blob(*static_cast<const QByteArray*>(value.constData()));
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+        return sink.text(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    case QMetaType::QString:
+        return sink.text(*static_cast<const QString*>(value.constData()));
+    default:
+        return sink.text(value.toString());
+    }
+}
+
+} // namespace
+
 void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch)
 {
-    int rc = SQLITE_OK;
-    if (!value.isValid()) {
-        rc = sqlite3_bind_null(stmt, position);
-    } else {
-        // The common types are read directly: QVariant's conversions go through its type registry.
-        switch (value.typeId()) {
-        case QMetaType::Nullptr:
-            rc = sqlite3_bind_null(stmt, position);
-            break;
-        case QMetaType::LongLong:
-            rc = sqlite3_bind_int64(stmt, position, *static_cast<const qlonglong*>(value.constData()));
-            break;
-        case QMetaType::Int:
-            rc = sqlite3_bind_int64(stmt, position, *static_cast<const int*>(value.constData()));
-            break;
-        case QMetaType::Bool:
-        case QMetaType::UInt:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::Char:
-        case QMetaType::SChar:
-        case QMetaType::UChar:
-            rc = sqlite3_bind_int64(stmt, position, value.toLongLong());
-            break;
-        case QMetaType::Double:
-            rc = sqlite3_bind_double(stmt, position, *static_cast<const double*>(value.constData()));
-            break;
-        case QMetaType::ULong:
-        case QMetaType::ULongLong:
-            rc = value.toULongLong() > quint64(std::numeric_limits<qint64>::max())
-                     ? sqlite3_bind_double(stmt, position, value.toDouble())
-                     : sqlite3_bind_int64(stmt, position, value.toLongLong());
-            break;
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(stmt, position, value.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(stmt, position, bytes.constData(), sqlite3_uint64(bytes.size()),
-                                     SQLITE_TRANSIENT);
-            break;
+    struct Bind {
+        sqlite3_stmt* stmt;
+        int position;
+        std::string* scratch;
+        int null() const { return sqlite3_bind_null(stmt, position); }
+        int integer(qint64 v) const { return sqlite3_bind_int64(stmt, position, v); }
+        int real(double v) const { return sqlite3_bind_double(stmt, position, v); }
+        int blob(const QByteArray& bytes) const
+        {
+            return sqlite3_bind_blob64(stmt, position, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
         }
-        case QMetaType::QDate:
-        case QMetaType::QDateTime: {
-            const QByteArray text =
-                value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-            rc = sqlite3_bind_text64(stmt, position, text.constData(), sqlite3_uint64(text.size()),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
-            break;
-        }
-        case QMetaType::QString: {
+        int text(QStringView text) const
+        {
             // The database stores UTF-8; converting here saves the engine a conversion and an
             // allocation per value.
-            const auto* text = static_cast<const QString*>(value.constData());
             std::string local;
             std::string& utf8 = scratch ? *scratch : local;
-            toUtf8(*text, utf8);
-            rc = sqlite3_bind_text64(stmt, position, utf8.data(), utf8.size(), scratch ? SQLITE_STATIC : SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
-            break;
+            toUtf8(text, utf8);
+            return sqlite3_bind_text64(stmt, position, utf8.data(), utf8.size(),
+                                       scratch ? SQLITE_STATIC : SQLITE_TRANSIENT, SQLITE_UTF8);
         }
-        default: {
-            const QString text = value.toString();
-            rc = sqlite3_bind_text16(stmt, position, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
-            break;
+    };
+    check(db, storedAs(value, Bind{stmt, position, scratch}));
+}
+
+void resultValue(sqlite3_context* context, const QVariant& value)
+{
+    struct Result {
+        sqlite3_context* context;
+        int null() const { return sqlite3_result_null(context), SQLITE_OK; }
+        int integer(qint64 v) const { return sqlite3_result_int64(context, v), SQLITE_OK; }
+        int real(double v) const { return sqlite3_result_double(context, v), SQLITE_OK; }
+        int blob(const QByteArray& bytes) const
+        {
+            return sqlite3_result_blob64(context, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT),
+                   SQLITE_OK;
         }
+        int text(QStringView text) const
+        {
+            // A null text is stored as the empty text, as bound.
+            const void* data = text.isNull() ? static_cast<const void*>(u"") : text.utf16();
+            return sqlite3_result_text16(context, data, int(text.size() * 2), SQLITE_TRANSIENT), SQLITE_OK;
         }
-    }
-    check(db, rc);
+    };
+    storedAs(value, Result{context});
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int column)
@@ -431,80 +454,107 @@ void Database::renameField(const QString& table, const QString& from, const QStr
 
 namespace {
 
-// The new texts by rowid for the one statement that writes them all: the table is walked once
+// The new values by rowid for the one statement that writes them all: the table is walked once
 // instead of being searched for every row.
-struct RowidTexts {
-    const std::vector<std::pair<qint64, QString>>* values;
-    std::vector<size_t> order; // by rowid; of several values for one rowid the last one counts
+struct RowidValues {
+    const std::vector<qint64>* rowids;
+    const std::vector<QVariant>* values; // row by row
+    size_t columns;
+    std::vector<size_t> order; // by rowid; of several rows for one rowid the last one counts
     size_t next = 0;
 
-    const QString* find(qint64 rowid)
+    qint64 rowid(size_t i) const { return (*rowids)[order[i]]; }
+    // The row of values for rowid, or npos.
+    size_t find(qint64 id)
     {
-        // The walk goes in rowid order: the next value is nearly always the one.
-        if (next >= order.size() || (*values)[order[next]].first != rowid) {
-            const auto hit = std::upper_bound(order.begin(), order.end(), rowid,
-                                              [&](qint64 id, size_t i) { return id < (*values)[i].first; });
-            if (hit == order.begin() || (*values)[*(hit - 1)].first != rowid)
-                return nullptr;
+        // The walk goes in rowid order: the next row is nearly always the one.
+        if (next >= order.size() || rowid(next) != id) {
+            const auto hit = std::upper_bound(order.begin(), order.end(), id,
+                                              [&](qint64 wanted, size_t i) { return wanted < (*rowids)[i]; });
+            if (hit == order.begin() || (*rowids)[*(hit - 1)] != id)
+                return std::string::npos;
             next = size_t(hit - order.begin()) - 1;
         } else {
-            while (next + 1 < order.size() && (*values)[order[next + 1]].first == rowid)
+            while (next + 1 < order.size() && rowid(next + 1) == id)
                 ++next;
         }
-        return &(*values)[order[next++]].second;
+        return order[next];
     }
 };
 
-void rowidText(sqlite3_context* context, int, sqlite3_value** args)
+// kalvia_rowid_value(rowid, column): the new value of a column of the row.
+void rowidValue(sqlite3_context* context, int, sqlite3_value** args)
 {
-    auto* texts = static_cast<RowidTexts*>(sqlite3_user_data(context));
-    const QString* text = texts->find(sqlite3_value_int64(args[0]));
-    if (text)
-        sqlite3_result_text16(context, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
-    else
+    auto* rows = static_cast<RowidValues*>(sqlite3_user_data(context));
+    const size_t row = rows->find(sqlite3_value_int64(args[0]));
+    const qint64 column = sqlite3_value_int64(args[1]);
+    if (row == std::string::npos || column < 0 || size_t(column) >= rows->columns) {
         sqlite3_result_null(context);
+        return;
+    }
+    detail::resultValue(context, (*rows->values)[row * rows->columns + size_t(column)]);
 }
 
-void rowidHasText(sqlite3_context* context, int, sqlite3_value** args)
+// kalvia_rowid_has(rowid): whether the row gets new values.
+void rowidHas(sqlite3_context* context, int, sqlite3_value** args)
 {
-    auto* texts = static_cast<RowidTexts*>(sqlite3_user_data(context));
-    const size_t next = texts->next;
-    sqlite3_result_int(context, texts->find(sqlite3_value_int64(args[0])) ? 1 : 0);
-    // Only the write moves on to the next value.
-    texts->next = std::min(next, texts->next);
+    auto* rows = static_cast<RowidValues*>(sqlite3_user_data(context));
+    sqlite3_result_int(context, rows->find(sqlite3_value_int64(args[0])) != std::string::npos ? 1 : 0);
 }
 
 } // namespace
 
-void Database::writeTextByRowid(const QString& table, const QString& column,
-                                const std::vector<std::pair<qint64, QString>>& values)
+void Database::writeByRowid(const QString& table, const QStringList& columns, const std::vector<qint64>& rowids,
+                            const std::vector<QVariant>& values)
 {
-    if (values.empty())
+    if (rowids.empty() || columns.isEmpty())
         return;
-    RowidTexts texts{&values, std::vector<size_t>(values.size())};
-    for (size_t i = 0; i < texts.order.size(); ++i)
-        texts.order[i] = i;
-    std::stable_sort(texts.order.begin(), texts.order.end(),
-                     [&](size_t a, size_t b) { return values[a].first < values[b].first; });
+    if (values.size() != rowids.size() * size_t(columns.size()))
+        throw DbError(DbErrEngineBase + SQLITE_MISUSE, QStringLiteral("values do not fit the rows and columns"));
+    RowidValues rows{&rowids, &values, size_t(columns.size()), std::vector<size_t>(rowids.size())};
+    for (size_t i = 0; i < rows.order.size(); ++i)
+        rows.order[i] = i;
+    std::stable_sort(rows.order.begin(), rows.order.end(), [&](size_t a, size_t b) { return rowids[a] < rowids[b]; });
     sqlite3* db = connection()->db;
-    static const char* const kText = "kalvia_rowid_text";
-    static const char* const kHas = "kalvia_rowid_has_text";
-    check(db, sqlite3_create_function_v2(db, kText, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &texts, rowidText, nullptr,
+    static const char* const kValue = "kalvia_rowid_value";
+    static const char* const kHas = "kalvia_rowid_has";
+    check(db, sqlite3_create_function_v2(db, kValue, 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, &rows, rowidValue, nullptr,
                                          nullptr, nullptr));
-    check(db, sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &texts, rowidHasText,
-                                         nullptr, nullptr, nullptr));
+    check(db, sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &rows, rowidHas, nullptr,
+                                         nullptr, nullptr));
     struct Unregister {
         sqlite3* db;
         ~Unregister()
         {
-            sqlite3_create_function_v2(db, kText, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+            sqlite3_create_function_v2(db, kValue, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
             sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
         }
     } unregister{db};
-    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 = %3(rowid) WHERE %4(rowid)")
-                                .arg(quoteIdentifier(table), quoteIdentifier(column), QLatin1String(kText),
-                                     QLatin1String(kHas)));
+    QStringList sets;
+    for (qsizetype c = 0; c < columns.size(); ++c)
+        sets << QStringLiteral("%1 = %2(rowid, %3)").arg(quoteIdentifier(columns.at(c)), QLatin1String(kValue)).arg(c);
+    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 WHERE %3(rowid)")
+                                .arg(quoteIdentifier(table), sets.join(QStringLiteral(", ")), QLatin1String(kHas)));
     update.execute();
+}
+
+void Database::writeTextByRowid(const QString& table, const QString& column,
+                                const std::vector<std::pair<qint64, QString>>& values)
+{
+    std::vector<qint64> rowids;
+    std::vector<QVariant> texts;
+    rowids.reserve(values.size());
+    texts.reserve(values.size());
+    for (const auto& [rowid, text] : values) {
+        rowids.push_back(rowid);
+        texts.emplace_back(text);
+    }
+    writeByRowid(table, QStringList{column}, rowids, texts);
+}
+
+qint64 Database::lastInsertRowid() const
+{
+    return sqlite3_last_insert_rowid(connection()->db);
 }
 
 // ---- Statement -----------------------------------------------------------------------------

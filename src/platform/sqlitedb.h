@@ -142,6 +142,13 @@ public:
     // statement, rows in rowid order). A rowid without row changes nothing.
     void writeTextByRowid(const QString& table, const QString& column,
                           const std::vector<std::pair<qint64, QString>>& values);
+    // Writes values into columns of the rows with the given rowids in one statement that walks
+    // the table once: values holds a row of columns.size() values for each rowid; of several rows
+    // for one rowid the last one counts. A rowid without row changes nothing.
+    void writeByRowid(const QString& table, const QStringList& columns, const std::vector<qint64>& rowids,
+                      const std::vector<QVariant>& values);
+    // The rowid of the row the last successful INSERT on this connection made.
+    qint64 lastInsertRowid() const;
 
     // Runs one statement without parameters and without result rows (DDL, pragmas).
     void execute(const QString& sql);

@@ -33,6 +33,8 @@ void check(sqlite3* db, int rc);
 // Binds a value. Text is bound as UTF-8: with a scratch buffer, converted into it and bound
 // without a copy (the buffer must stay untouched until the statement has been stepped).
 void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch = nullptr);
+// Makes a value the result of an SQL function, stored as bindValue binds it.
+void resultValue(sqlite3_context* context, const QVariant& value);
 // UTF-8 of a text into out, reusing its storage; a lone surrogate becomes U+FFFD.
 void toUtf8(QStringView text, std::string& out);
 QVariant columnValue(sqlite3_stmt* stmt, int column);
