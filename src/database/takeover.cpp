@@ -508,10 +508,26 @@ bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRec
         columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
     platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                                    platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
+    // A machine's records follow each other: a machine type like the previous record's shares its
+    // text instead of making one more.
+    std::string lastType;
+    QVariant lastTypeValue;
+    bool haveLast = false;
     while (st.step()) {
         read.rowids.push_back(st.int64(0));
         PreviousRecord& record = read.records.emplace_back();
-        for (int k = 0; k < kKeptCount; ++k)
+        const std::string_view type = st.utf8(kKeptMachineType + 1);
+        if (type.data() && haveLast && type == lastType) {
+            record[kKeptMachineType] = lastTypeValue;
+        } else {
+            record[kKeptMachineType] = st.value(kKeptMachineType + 1);
+            haveLast = type.data() != nullptr;
+            if (haveLast) {
+                lastType.assign(type);
+                lastTypeValue = record[kKeptMachineType];
+            }
+        }
+        for (int k = kKeptMachineType + 1; k < kKeptCount; ++k)
             record[size_t(k)] = st.value(k + 1);
     }
     previous.emplace(std::move(read));

@@ -677,6 +677,14 @@ QString Statement::text(int column) const
     return QString::fromUtf8(utf8, sqlite3_column_bytes(m_stmt, column));
 }
 
+std::string_view Statement::utf8(int column) const
+{
+    if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT)
+        return {};
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return std::string_view(bytes, size_t(sqlite3_column_bytes(m_stmt, column)));
+}
+
 // ---- Transaction ---------------------------------------------------------------------------
 
 Transaction::Transaction(const Database& db) : m_conn(db.connection())

@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <string>
 #include <vector>
@@ -194,6 +195,9 @@ public:
     qint64 int64(int column) const;
     // Text of a column (a null QString for NULL), without the detour through QVariant.
     QString text(int column) const;
+    // The UTF-8 bytes of a text column as the engine holds them until the next step; no data for
+    // a value that is not text.
+    std::string_view utf8(int column) const;
 
     const QString& sql() const { return m_sql; }
 
