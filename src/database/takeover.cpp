@@ -103,8 +103,12 @@ std::optional<KeyView> keyView(const QVariant& machineType, const QVariant& varN
         return std::nullopt;
     switch (offset.typeId()) {
     case QMetaType::LongLong:
-    case QMetaType::Int:
+        key.number = double(*static_cast<const qlonglong*>(offset.constData()));
+        break;
     case QMetaType::Double:
+        key.number = *static_cast<const double*>(offset.constData());
+        break;
+    case QMetaType::Int:
     case QMetaType::Bool:
         key.number = offset.toDouble();
         break;
@@ -365,8 +369,9 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     if (!first)
         return 0;
 
-    // Where several previous records find the same record, the last one's values stay.
-    std::vector<std::pair<int, size_t>> writes; // generated record, previous record
+    // For every generated record the last previous record that finds it: its values stay.
+    std::vector<int> winner(size_t(generated->rows), -1);
+    int matched = 0;
     KeyTexts texts;
     for (size_t j = 0; j < previous.size(); ++j) {
         const PreviousRecord& record = previous[j];
@@ -376,13 +381,13 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
         if (!key)
             continue;
         const int found = first->first(*key);
-        if (found >= 0)
-            writes.emplace_back(found, j);
+        if (found >= 0) {
+            winner[size_t(found)] = int(j);
+            ++matched;
+        }
     }
     first.reset();
-    std::stable_sort(writes.begin(), writes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    int takenOver = 0;
     std::optional<platform::Statement> write;
     int valueColumns[5] = {};
     const bool ready = guarded(h, [&] {
@@ -399,23 +404,22 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
                                     QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
                                     QStringLiteral(" WHERE rowid = ?6"));
     });
-    for (size_t w = 0; ready && w < writes.size(); ++w) {
-        if ((w & 4095) == 4095)
+    int takenOver = ready ? matched : 0;
+    for (int r = 0; ready && r < generated->rows; ++r) {
+        if ((r & 4095) == 4095)
             QCoreApplication::processEvents();
-        ++takenOver;
-        // Earlier records for the same target are overwritten by the last one.
-        if (w + 1 < writes.size() && writes[w + 1].first == writes[w].first)
+        if (winner[size_t(r)] < 0)
             continue;
-        const PreviousRecord& record = previous[writes[w].second];
+        const PreviousRecord& record = previous[size_t(winner[size_t(r)])];
         if (!stored) {
             for (int v = 0; v < 5; ++v)
-                generated->set(writes[w].first, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
+                generated->set(r, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
             continue;
         }
         if (!guarded(h, [&] {
                 for (int v = 0; v < 5; ++v)
                     write->bind(v + 1, record[size_t(kKeptFirstValue + v)]);
-                write->bindInt64(6, stored->rowids[size_t(writes[w].first)]);
+                write->bindInt64(6, stored->rowids[size_t(r)]);
                 write->execute();
             }))
             --takenOver;
