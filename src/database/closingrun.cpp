@@ -35,13 +35,24 @@ struct PreviousRead {
     std::exception_ptr failure;
 };
 
-PreviousRead readPrevious(const QString& path)
+// Reads the previous database's variable names first (the generation's renames need them at
+// once), then the previous records.
+PreviousRead readPrevious(const QString& path, std::promise<ComponentDatabase::NameList> names)
 {
     PreviousRead read;
+    bool named = false;
     try {
         const platform::Database db(path);
+        try {
+            names.set_value(ComponentDatabase::readNameList(db));
+        } catch (...) {
+            names.set_exception(std::current_exception());
+        }
+        named = true;
         read.complete = ReadPreviousRecords(db, read.records);
     } catch (...) {
+        if (!named)
+            names.set_exception(std::current_exception());
         read.failure = std::current_exception();
     }
     return read;
@@ -285,11 +296,15 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         });
     }
 
-    // The previous records are read on a connection of their own while the generation runs (the
-    // file is only read); the generation's renames are put into them afterwards.
+    // The previous database's names and records are read on a connection of their own while the
+    // generation runs (the file is only read); the generation's renames are put into the records
+    // afterwards.
     std::future<PreviousRead> previousRead;
-    if (rebuilt && component.isOpen())
-        previousRead = std::async(std::launch::async, readPrevious, previousFile.openPath());
+    if (rebuilt && component.isOpen()) {
+        std::promise<ComponentDatabase::NameList> names;
+        component.takeNamesFrom(names.get_future());
+        previousRead = std::async(std::launch::async, readPrevious, previousFile.openPath(), std::move(names));
+    }
 
     // 10. Category column, generation. The records stay in memory until the takeover has given
     // them their previous values; then each is written once.

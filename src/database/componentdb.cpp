@@ -94,21 +94,41 @@ const platform::Database& ComponentDatabase::storedDatabase() const
     return *m_db;
 }
 
+ComponentDatabase::NameList ComponentDatabase::readNameList(const platform::Database& db)
+{
+    NameList names;
+    names.reserve(ExpectedDefsRecords(db));
+    platform::Statement st(db, RenameLookupSql());
+    while (st.step()) {
+        QString name = st.text(1);
+        if (!name.isNull())
+            names.emplace_back(st.int64(0), std::move(name));
+    }
+    return names;
+}
+
 void ComponentDatabase::readNames()
 {
     m_namesRead = true;
     try {
-        const size_t rows = ExpectedDefsRecords(*m_db);
-        m_records.reserve(rows);
+        NameList names;
+        bool had = false;
+        if (m_namesElsewhere.valid()) {
+            try {
+                names = m_namesElsewhere.get();
+                had = true;
+            } catch (...) {
+                // read here instead, with the failure reported as usual
+            }
+        }
+        if (!had)
+            names = readNameList(*m_db);
+        m_records.reserve(names.size());
         // Room for every name and a new name for each, so renaming never regrows the table.
-        reserveSlots(rows * 2);
-        platform::Statement st(*m_db, RenameLookupSql());
-        while (st.step()) {
-            QString name = st.text(1);
-            if (name.isNull())
-                continue;
+        reserveSlots(names.size() * 2);
+        for (auto& [rowid, name] : names) {
             const int index = int(m_records.size());
-            m_records.push_back({st.int64(0), std::move(name), -1, false, false});
+            m_records.push_back({rowid, std::move(name), -1, false, false});
             Slot& slot = slotFor(nocaseHash(m_records.back().name));
             m_records.back().next = slot.head;
             slot.head = index;
@@ -219,6 +239,7 @@ void ComponentDatabase::close()
     m_slotsUsed = 0;
     m_records.clear();
     m_namesRead = false;
+    m_namesElsewhere = {};
     m_lookupFailed = false;
     m_pending = false;
     m_tx.reset();

@@ -6,7 +6,9 @@
 #include <QStringView>
 #include <QString>
 
+#include <future>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace database {
@@ -48,6 +50,15 @@ public:
     // True once the names could not be read (no PRESET_DEFS, no var_name).
     bool lookupFailed() const { return m_lookupFailed; }
 
+    // The variable names of a database's PRESET_DEFS with their rowids, in rowid order (records
+    // without a name left out). Throws platform::DbError.
+    using NameList = std::vector<std::pair<qint64, QString>>;
+    static NameList readNameList(const platform::Database& db);
+    // Names read on another connection to the same file (while other work runs): the lookup is
+    // made from them instead of from the table. When they cannot be had, the table is read as
+    // usual. Call after open().
+    void takeNamesFrom(std::future<NameList> names) { m_namesElsewhere = std::move(names); }
+
     // Makes the run's changes permanent and closes.
     void commit();
     // Closes; changes not committed are rolled back.
@@ -84,6 +95,7 @@ private:
     std::optional<platform::Database> m_db;
     std::optional<platform::Transaction> m_tx;
     bool m_namesRead = false;
+    std::future<NameList> m_namesElsewhere;
     bool m_lookupFailed = false;
     bool m_pending = false;
     std::vector<Record, platform::LargeAllocator<Record>> m_records;
