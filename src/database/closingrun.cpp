@@ -212,6 +212,19 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         }
     }
 
+    // The previous database's names and records are read on a connection of their own while the
+    // template is prepared and the generation runs (the file is only read); the generation's
+    // renames are put into the records afterwards. A Jet file is read once it is converted, below.
+    std::future<PreviousRead> previousRead;
+    std::future<ComponentDatabase::NameList> previousNames;
+    const auto readPreviousAside = [&](const QString& path) {
+        std::promise<ComponentDatabase::NameList> names;
+        previousNames = names.get_future();
+        previousRead = std::async(std::launch::async, readPrevious, path, std::move(names));
+    };
+    if (platform::fileExists(previousPath) && platform::databaseFormat(previousPath) == platform::DatabaseFormat::Sqlite)
+        readPreviousAside(previousPath);
+
     // The template database, converted first when it is a Jet file, is opened once for the run
     // and written inside one transaction.
     RunFile templateFile{templatePath, nullptr};
@@ -296,14 +309,10 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         });
     }
 
-    // The previous database's names and records are read on a connection of their own while the
-    // generation runs (the file is only read); the generation's renames are put into the records
-    // afterwards.
-    std::future<PreviousRead> previousRead;
     if (rebuilt && component.isOpen()) {
-        std::promise<ComponentDatabase::NameList> names;
-        component.takeNamesFrom(names.get_future());
-        previousRead = std::async(std::launch::async, readPrevious, previousFile.openPath(), std::move(names));
+        if (!previousRead.valid())
+            readPreviousAside(previousFile.openPath());
+        component.takeNamesFrom(std::move(previousNames));
     }
 
     // 10. Category column, generation. The records stay in memory until the takeover has given
