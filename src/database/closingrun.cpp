@@ -58,10 +58,6 @@ PreviousRead readPrevious(const QString& path, std::promise<ComponentDatabase::N
     return read;
 }
 
-} // namespace
-
-namespace {
-
 const QString kProcName = QStringLiteral("WorkOnMDB");
 const QString kQuote = QStringLiteral("\"");
 const QString kCrLf = QStringLiteral("\r\n");
