@@ -337,7 +337,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
                     return;
                 }
                 lean = std::move(read.records);
-                PutRenamesInto(*lean, component);
+                PutRenamesAndKeysAside(*lean, component);
             });
         }
         if (lean || previous) {

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -178,6 +179,27 @@ private:
     KeyTexts m_texts;
 };
 
+} // namespace
+
+// The match keys of previous records, in their order; none for a record that has no key.
+struct PreviousKeys {
+    KeyTexts texts;
+    std::vector<std::optional<KeyView>> keys;
+};
+
+namespace {
+
+std::shared_ptr<PreviousKeys> keysOf(const PreviousRecord* records, size_t n)
+{
+    auto keys = std::make_shared<PreviousKeys>();
+    keys->keys.reserve(n);
+    for (size_t j = 0; j < n; ++j) {
+        const PreviousRecord& record = records[j];
+        keys->keys.push_back(keyView(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset], keys->texts));
+    }
+    return keys;
+}
+
 // Raises error 9999 under a handler that reports it as fatal: outside a silent run the program
 // ends there; a silent run goes on.
 void raiseFatal(environment::Context& ctx)
@@ -339,9 +361,10 @@ StoredKeys readStoredKeys(const platform::Database& Database)
 }
 
 // The additional-field check, the match and the writes, once the previous records are read.
+// previousKeys: the keys of the previous records being worked out aside, if they are.
 template <typename Records>
 int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database, const Records& previous,
-             GeneratedRecords* generated)
+             GeneratedRecords* generated, std::future<std::shared_ptr<PreviousKeys>>* previousKeys = nullptr)
 {
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
@@ -372,12 +395,10 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     // For every generated record the last previous record that finds it: its values stay.
     std::vector<int> winner(size_t(generated->rows), -1);
     int matched = 0;
-    KeyTexts texts;
+    const std::shared_ptr<PreviousKeys> keys =
+        previousKeys && previousKeys->valid() ? previousKeys->get() : keysOf(previous.data(), previous.size());
     for (size_t j = 0; j < previous.size(); ++j) {
-        const PreviousRecord& record = previous[j];
-        texts.clear();
-        const std::optional<KeyView> key =
-            keyView(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset], texts);
+        const std::optional<KeyView>& key = keys->keys[j];
         if (!key)
             continue;
         const int found = first->first(*key);
@@ -546,6 +567,21 @@ void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& componen
     }
 }
 
+void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component)
+{
+    // The buffers stay where they are when the vectors move into the takeover.
+    PreviousRecord* records = previous.records.data();
+    const qint64* rowids = previous.rowids.data();
+    const size_t n = previous.records.size();
+    previous.keys = std::async(std::launch::async, [records, rowids, n, &component] {
+        for (size_t i = 0; i < n; ++i) {
+            if (const QString* renamed = component.renamedName(rowids[i]))
+                records[i][kKeptVarName] = *renamed;
+        }
+        return keysOf(records, n);
+    });
+}
+
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
 {
     if (!ReadPreviousRecords(component.storedDatabase(), previous))
@@ -563,7 +599,9 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
         return 0;
     const auto records = std::move(previous.records);
     previous.records.clear();
-    return takeOver(ctx, h, Database, records, &generated);
+    // Declared after the records: it waits for the keys' thread before they go.
+    std::future<std::shared_ptr<PreviousKeys>> keys = std::move(previous.keys);
+    return takeOver(ctx, h, Database, records, &generated, &keys);
 }
 
 } // namespace database

@@ -10,6 +10,8 @@
 #include <QVariant>
 
 #include <array>
+#include <future>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -33,10 +35,13 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
 // abs_max, min, max, pass.
 inline constexpr int kKeptCount = 8;
 using PreviousRecord = std::array<QVariant, kKeptCount>;
+struct PreviousKeys;
 struct PreviousRecords {
     int columns = 0; // of the previous table
     std::vector<PreviousRecord, platform::LargeAllocator<PreviousRecord>> records;
     std::vector<qint64, platform::LargeAllocator<qint64>> rowids; // of the records, ascending
+    // The records' match keys while they are worked out aside (PutRenamesAndKeysAside).
+    std::future<std::shared_ptr<PreviousKeys>> keys;
 };
 
 // Reads the previous PRESET_DEFS of db, only the columns the takeover keeps. False, and nothing
@@ -47,6 +52,10 @@ bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRec
 // Gives records read so from the run's component database the variable names the run's renames
 // gave them (written to the file or not).
 void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& component);
+// PutRenamesInto and the records' match keys on a thread of their own, while the takeover works
+// out the generated records' keys. Neither the records nor the component may change until the
+// takeover (which waits for the keys) has run.
+void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component);
 // Both in one: the previous records of the run's component database as the renames left them.
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous);
 // TakeoverMachineCopyMDBData on previous records read so, into records in memory. The records
