@@ -35,6 +35,10 @@ struct File {
     sqlite3_file* real;
     bool gather;
     bool journal;
+    // A database's journal, a journal's database (while both are open).
+    File* partner;
+    // The name SQLite opened the file by (its own pointer, which a journal's name leads back to).
+    const char* name;
     bool readAhead;
     // Gathered writes: len bytes meant for offset start.
     char* buf;
@@ -58,30 +62,21 @@ const sqlite3_io_methods* real(File* f)
     return f->real->pMethods;
 }
 
-// Journals with gathered writes. A database page may only reach its file after the journal
-// records written before it: SQLite syncs the journal first, but not with synchronous=OFF.
-// The program works on its databases from one thread; a database write flushes the journals of
-// that thread's connections.
-std::mutex g_journalsLock;
-std::vector<File*> g_journals;
+// A database page may only reach its file after the journal records written before it: SQLite
+// syncs the journal first, but not with synchronous=OFF. So each database knows its journal (the
+// one its connection opens, found by SQLite's own name pointer) and writes it out first. A
+// database and its journal are used by one connection, so one thread, at a time; the lock guards
+// only the linking of files that different connections open.
+std::mutex g_openLock;
+std::vector<File*> g_databases;
 
 int flush(File* f);
-
-int flushJournals()
-{
-    std::lock_guard<std::mutex> lock(g_journalsLock);
-    for (File* j : g_journals) {
-        if (const int rc = flush(j); rc != SQLITE_OK)
-            return rc;
-    }
-    return SQLITE_OK;
-}
 
 // Writes straight to the file, journals first for a database.
 int writeOut(File* f, const void* data, int amount, sqlite3_int64 offset)
 {
-    if (!f->journal) {
-        if (const int rc = flushJournals(); rc != SQLITE_OK)
+    if (f->partner && !f->journal) {
+        if (const int rc = flush(f->partner); rc != SQLITE_OK)
             return rc;
     }
     return real(f)->xWrite(f->real, data, amount, offset);
@@ -110,9 +105,12 @@ int xClose(sqlite3_file* file)
 {
     File* f = self(file);
     const int flushed = flush(f);
-    if (f->journal) {
-        std::lock_guard<std::mutex> lock(g_journalsLock);
-        g_journals.erase(std::remove(g_journals.begin(), g_journals.end(), f), g_journals.end());
+    {
+        std::lock_guard<std::mutex> lock(g_openLock);
+        if (f->partner)
+            f->partner->partner = nullptr;
+        f->partner = nullptr;
+        g_databases.erase(std::remove(g_databases.begin(), g_databases.end(), f), g_databases.end());
     }
     const int rc = real(f)->xClose(f->real);
     std::free(f->buf);
@@ -167,11 +165,6 @@ int xWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offse
     dropAhead(f);
     if (!f->gather)
         return real(f)->xWrite(f->real, data, amount, offset);
-    if (f->journal && f->len == 0) {
-        std::lock_guard<std::mutex> lock(g_journalsLock);
-        if (std::find(g_journals.begin(), g_journals.end(), f) == g_journals.end())
-            g_journals.push_back(f);
-    }
     const size_t n = size_t(amount);
     if (f->len > 0 && (offset != f->start + sqlite3_int64(f->len) || f->len + n > kGatherBytes)) {
         if (const int rc = flush(f); rc != SQLITE_OK)
@@ -336,6 +329,24 @@ int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, in
     if (!f->real->pMethods) {
         f->base.pMethods = nullptr;
         return rc;
+    }
+    if (rc == SQLITE_OK && name && (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL))) {
+        std::lock_guard<std::mutex> lock(g_openLock);
+        if (flags & SQLITE_OPEN_MAIN_DB) {
+            f->name = name;
+            g_databases.push_back(f);
+        } else {
+            const char* database = sqlite3_filename_database(name);
+            for (File* db : g_databases) {
+                if (db->name == database) {
+                    if (db->partner)
+                        db->partner->partner = nullptr;
+                    db->partner = f;
+                    f->partner = db;
+                    break;
+                }
+            }
+        }
     }
     f->base.pMethods = f->real->pMethods->iVersion >= 3 ? &kMethods : &kMethodsV1;
     return rc;
