@@ -79,10 +79,25 @@ void ComponentDatabase::open(const QString& path)
     }
 }
 
+void ComponentDatabase::writeRenamesAside()
+{
+    waitForWriting();
+    if (!m_db || !m_pending)
+        return;
+    m_writing = std::async(std::launch::async, [this] { writeRenames(); });
+}
+
+void ComponentDatabase::waitForWriting()
+{
+    if (m_writing.valid())
+        m_writing.get();
+}
+
 platform::Database& ComponentDatabase::database()
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    waitForWriting();
     writeRenames();
     return *m_db;
 }
@@ -146,6 +161,8 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    if (m_writing.valid())
+        m_writing.wait(); // a failure of the writing stays for database() and commit()
     if (!m_namesRead)
         readNames();
     const quint32 oldKey = nocaseHash(oldName);
@@ -192,6 +209,8 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
 
 const ComponentDatabase::Record* ComponentDatabase::recordOf(qint64 rowid) const
 {
+    if (m_writing.valid())
+        m_writing.wait();
     // The records were read in rowid order.
     const auto found = std::lower_bound(m_records.begin(), m_records.end(), rowid,
                                         [](const Record& r, qint64 id) { return r.rowid < id; });
@@ -235,6 +254,8 @@ void ComponentDatabase::commit()
 
 void ComponentDatabase::close()
 {
+    if (m_writing.valid())
+        m_writing.wait(); // what it threw goes with the changes
     m_slots.clear();
     m_slotsUsed = 0;
     m_records.clear();

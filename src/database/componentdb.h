@@ -59,6 +59,12 @@ public:
     // usual. Call after open().
     void takeNamesFrom(std::future<NameList> names) { m_namesElsewhere = std::move(names); }
 
+    // Starts writing the renames so far into the run's transaction on a thread of its own, for
+    // a caller with other work meanwhile (on other databases). Nothing here may be used until the
+    // writing is done: database() and commit() wait for it (and throw what it threw), as does a
+    // further writeRenamesAside.
+    void writeRenamesAside();
+
     // Makes the run's changes permanent and closes.
     void commit();
     // Closes; changes not committed are rolled back.
@@ -91,11 +97,14 @@ private:
     void reserveSlots(size_t keys);
     void readNames();
     void writeRenames();
+    // Waits for writeRenamesAside.
+    void waitForWriting();
 
     std::optional<platform::Database> m_db;
     std::optional<platform::Transaction> m_tx;
     bool m_namesRead = false;
     std::future<NameList> m_namesElsewhere;
+    std::future<void> m_writing;
     bool m_lookupFailed = false;
     bool m_pending = false;
     std::vector<Record, platform::LargeAllocator<Record>> m_records;

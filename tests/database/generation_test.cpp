@@ -53,7 +53,10 @@ protected:
         component.open(componentPath());
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         platform::Transaction tx(*db);
-        database::WriteGeneratedRecords(h, *db, database::GenerateRecordSets(h, *db, *state, naming, component, served));
+        const database::GeneratedRecords records = database::GenerateRecordSets(h, *db, *state, naming, component, served);
+        // As CreateRecordSets: the renames are written while the records are inserted.
+        component.writeRenamesAside();
+        database::WriteGeneratedRecords(h, *db, records);
         tx.commit();
         if (component.isOpen())
             component.commit();

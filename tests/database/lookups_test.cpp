@@ -161,6 +161,23 @@ TEST_F(Renames, NamesReadOnAnotherConnectionServeTheLookupAndANamelessDeliveryFa
     EXPECT_TRUE(inst.reports().isEmpty());
 }
 
+TEST_F(Renames, RenamesWrittenAsideMeetLaterRenamesAndTheCommit)
+{
+    makeComponent({QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1.Servo8.Speed")});
+    ComponentDatabase component;
+    component.open(path());
+    rename(component, 1, QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1_Servo7_Speed"));
+    component.writeRenamesAside();
+    // A rename while the first ones are being written waits for them; the next writing takes it.
+    rename(component, 1, QStringLiteral("M1.Servo8.Speed"), QStringLiteral("M1_Servo8_Speed"));
+    ASSERT_NE(component.currentName(2), nullptr);
+    EXPECT_EQ(*component.currentName(2), QStringLiteral("M1_Servo8_Speed"));
+    component.writeRenamesAside();
+    component.commit();
+    EXPECT_EQ(storedNames(), (QStringList{QStringLiteral("M1_Servo7_Speed"), QStringLiteral("M1_Servo8_Speed")}));
+    EXPECT_TRUE(inst.reports().isEmpty());
+}
+
 TEST_F(Renames, NamesWithDoubleQuotesAreMatchedLikeAnyOther)
 {
     makeComponent({QStringLiteral("A\"B"), QStringLiteral("a\"b\"))"), QStringLiteral("x")});
