@@ -292,6 +292,17 @@ TEST_F(Engine, ColumnWrittenByRowidChangesThoseRowsOnly)
     // Of two texts for one row the later one stays; an empty text is a text, not null.
     EXPECT_EQ(seen, (QStringList{QStringLiteral("a/1.0"), QStringLiteral("Bé/2.0"), QStringLiteral("/3.0"),
                                  QStringLiteral("D\"4/4.0")}));
+
+    // Several columns at once, values of any type; a row of values must come for every rowid.
+    db.writeByRowid(QStringLiteral("t"), {QStringLiteral("min"), QStringLiteral("name")}, {3, 1},
+                    {QVariant(2.5), QVariant(), QVariant(qint64(7)), QVariant(QStringLiteral("x"))});
+    EXPECT_NE(failureNumber([&] { db.writeByRowid(QStringLiteral("t"), {QStringLiteral("min")}, {1, 2}, {QVariant(1)}); }),
+              0);
+    Statement changed(db, QStringLiteral("SELECT quote(name) || '/' || quote(min) FROM t WHERE ID IN (1, 3) ORDER BY ID"));
+    QStringList after;
+    while (changed.step())
+        after << changed.text(0);
+    EXPECT_EQ(after, (QStringList{QStringLiteral("'x'/7.0"), QStringLiteral("NULL/2.5")}));
 }
 
 TEST_F(Engine, RecordsetOnAStatementEditsTheMatchedRowsOnlyAndCountsAFreshResult)
