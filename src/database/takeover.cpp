@@ -559,13 +559,19 @@ bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRec
     return true;
 }
 
-void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& component)
+namespace {
+
+// Gives records read from the run's component database the variable names the run's renames gave
+// them (written to the file or not).
+void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const ComponentDatabase& component)
 {
-    for (size_t i = 0; i < previous.records.size(); ++i) {
-        if (const QString* renamed = component.renamedName(previous.rowids[i]))
-            previous.records[i][kKeptVarName] = *renamed;
+    for (size_t i = 0; i < n; ++i) {
+        if (const QString* renamed = component.renamedName(rowids[i]))
+            records[i][kKeptVarName] = *renamed;
     }
 }
+
+} // namespace
 
 void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component)
 {
@@ -574,10 +580,7 @@ void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& 
     const qint64* rowids = previous.rowids.data();
     const size_t n = previous.records.size();
     previous.keys = std::async(std::launch::async, [records, rowids, n, &component] {
-        for (size_t i = 0; i < n; ++i) {
-            if (const QString* renamed = component.renamedName(rowids[i]))
-                records[i][kKeptVarName] = *renamed;
-        }
+        putRenames(records, rowids, n, component);
         return keysOf(records, n);
     });
 }
@@ -586,7 +589,7 @@ bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRec
 {
     if (!ReadPreviousRecords(component.storedDatabase(), previous))
         return false;
-    PutRenamesInto(*previous, component);
+    putRenames(previous->records.data(), previous->rowids.data(), previous->records.size(), component);
     return true;
 }
 

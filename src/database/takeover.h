@@ -50,10 +50,8 @@ struct PreviousRecords {
 // on db alone, so it may run beside other work on another connection.
 bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRecords>& previous);
 // Gives records read so from the run's component database the variable names the run's renames
-// gave them (written to the file or not).
-void PutRenamesInto(PreviousRecords& previous, const ComponentDatabase& component);
-// PutRenamesInto and the records' match keys on a thread of their own, while the takeover works
-// out the generated records' keys. Neither the records nor the component may change until the
+// gave them (written to the file or not), and works out their match keys, on a thread of its own
+// while the takeover works out the generated records' keys. Neither the records nor the component may change until the
 // takeover (which waits for the keys) has run.
 void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component);
 // Both in one: the previous records of the run's component database as the renames left them.

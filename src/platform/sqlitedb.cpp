@@ -552,11 +552,6 @@ void Database::writeTextByRowid(const QString& table, const QString& column,
     writeByRowid(table, QStringList{column}, rowids, texts);
 }
 
-qint64 Database::lastInsertRowid() const
-{
-    return sqlite3_last_insert_rowid(connection()->db);
-}
-
 // ---- Statement -----------------------------------------------------------------------------
 
 Statement::Statement(const Database& db, const QString& sql) : Statement(db.connection(), sql) {}

@@ -148,8 +148,6 @@ public:
     // for one rowid the last one counts. A rowid without row changes nothing.
     void writeByRowid(const QString& table, const QStringList& columns, const std::vector<qint64>& rowids,
                       const std::vector<QVariant>& values);
-    // The rowid of the row the last successful INSERT on this connection made.
-    qint64 lastInsertRowid() const;
 
     // Runs one statement without parameters and without result rows (DDL, pragmas).
     void execute(const QString& sql);
