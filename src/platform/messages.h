@@ -17,16 +17,11 @@ struct MessageBox {
     bool noIsDefault = false; // Yes/No boxes: Enter answers No instead of Yes
 };
 
+// Shows message boxes. Production: window::QtMessages; tests substitute a scripted double.
 class Messages {
 public:
     virtual ~Messages() = default;
     virtual Answer show(const MessageBox& box) = 0;
-};
-
-// Production message boxes (QMessageBox). Needs a QApplication.
-class QtMessages final : public Messages {
-public:
-    Answer show(const MessageBox& box) override;
 };
 
 } // namespace platform

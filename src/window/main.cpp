@@ -1,7 +1,7 @@
 #include "environment/commandline.h"
 #include "environment/context.h"
 #include "environment/errors.h"
-#include "platform/messages.h"
+#include "window/qtmessages.h"
 #include "platform/process.h"
 #include "window/kalvia.h"
 
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    platform::QtMessages messages;
+    window::QtMessages messages;
     environment::Context ctx{process, messages};
     window::Kalvia kalvia(ctx);
     kalvia.Form_Load();

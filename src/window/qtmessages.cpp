@@ -1,11 +1,14 @@
-#include "platform/messages.h"
+#include "window/qtmessages.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-namespace platform {
+namespace window {
 
-Answer QtMessages::show(const MessageBox& box)
+using platform::Answer;
+using platform::Icon;
+
+Answer QtMessages::show(const platform::MessageBox& box)
 {
     QMessageBox dialog(QApplication::activeWindow());
     dialog.setWindowTitle(box.title);
@@ -15,7 +18,7 @@ Answer QtMessages::show(const MessageBox& box)
     case Icon::Exclamation: dialog.setIcon(QMessageBox::Warning); break;
     case Icon::Critical: dialog.setIcon(QMessageBox::Critical); break;
     }
-    if (box.buttons == Buttons::Ok) {
+    if (box.buttons == platform::Buttons::Ok) {
         dialog.setStandardButtons(QMessageBox::Ok);
         dialog.exec();
         return Answer::Ok;
@@ -26,4 +29,4 @@ Answer QtMessages::show(const MessageBox& box)
     return dialog.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-} // namespace platform
+} // namespace window

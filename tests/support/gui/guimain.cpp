@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// Every test program runs with an application object (offscreen), so widget tests and
-// message-box doubles work alike.
+// Test programs of the window and its texts: a widget application, offscreen unless told otherwise.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
