@@ -10,7 +10,7 @@
 #include "environment/paths.h"
 #include "environment/projectsettings.h"
 #include "platform/files.h"
-#include "platform/jetimport.h"
+#include "platform/jet/jetimport.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 #include "platform/recordset.h"

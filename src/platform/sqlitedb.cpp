@@ -1,7 +1,7 @@
 #include "platform/sqlitedb.h"
 
 #include "platform/gatheringvfs_p.h"
-#include "platform/jetimport.h"
+#include "platform/dbformat.h"
 
 #include "platform/files.h"
 #include "platform/sqlitedb_p.h"

@@ -1,6 +1,6 @@
 #include "database/closingrun.h"
 #include "fixtures.h"
-#include "platform/jetimport.h"
+#include "platform/jet/jetimport.h"
 
 #include <QDir>
 #include <QFile>

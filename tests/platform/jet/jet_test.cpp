@@ -1,7 +1,7 @@
 #include "platform/cp1252.h"
-#include "platform/isolatedrun_p.h"
-#include "platform/jetimport.h"
-#include "platform/jetreader_p.h"
+#include "platform/jet/isolatedrun_p.h"
+#include "platform/jet/jetimport.h"
+#include "platform/jet/jetreader_p.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/isolatedrun_p.h"
+#include "platform/jet/isolatedrun_p.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/jetreader_p.h"
+#include "platform/jet/jetreader_p.h"
 
 // mdbtools.h opens an extern "C" block before it includes glib.h, whose C++ parts then fail to
 // compile; including glib.h first avoids that.
