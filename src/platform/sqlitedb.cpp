@@ -1,6 +1,5 @@
 #include "platform/sqlitedb.h"
 
-#include "platform/gatheringvfs_p.h"
 #include "platform/dbformat.h"
 
 #include "platform/files.h"
@@ -354,7 +353,7 @@ Database::Database(const QString& path, Mode mode)
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (mode == Mode::CreateIfMissing)
         flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(resolved.toUtf8().constData(), &handle, flags, gatheringVfsName());
+    const int rc = sqlite3_open_v2(resolved.toUtf8().constData(), &handle, flags, nullptr);
     auto conn = std::make_shared<Connection>(handle);
     if (rc != SQLITE_OK)
         detail::fail(handle, rc);

@@ -489,50 +489,6 @@ QStringList expectedRows(int rows, int length)
 
 } // namespace
 
-TEST_F(Engine, LargeTransactionsReachTheFileWholeAndInOrder)
-{
-    // Several MiB in one commit, rewritten in a second one (every page journaled first), and a
-    // third rolled back after touching every page.
-    Database db = create();
-    db.execute(QStringLiteral("CREATE TABLE t (id LONG, body TEXT(255))"));
-    fill(db, 1, 20000, 200);
-    {
-        Transaction tx(db);
-        db.execute(QStringLiteral("UPDATE t SET body = body || 'xyz'"));
-        tx.commit();
-    }
-    {
-        Transaction tx(db);
-        db.execute(QStringLiteral("UPDATE t SET body = 'short'"));
-        db.execute(QStringLiteral("DROP TABLE t"));
-    }
-    EXPECT_EQ(count(db, QStringLiteral("SELECT count(*) FROM t WHERE length(body) = 203")), 20000);
-    EXPECT_EQ(seenByPlainConnection(file()), expectedRows(20000, 203));
-    EXPECT_FALSE(QFile::exists(file() + QStringLiteral("-journal")));
-}
-
-TEST_F(Engine, ReadingAheadNeverShowsWhatAnotherConnectionHasReplaced)
-{
-    {
-        Database db = create();
-        db.execute(QStringLiteral("CREATE TABLE pad (a LONG)"));
-        db.execute(QStringLiteral("CREATE TABLE t (id LONG, body TEXT(255))"));
-        fill(db, 1, 3000, 100);
-    }
-    // The reader walks the table from the file, front to back; another connection then changes
-    // the last row, which the reader looks up directly.
-    Database reader(file());
-    EXPECT_EQ(count(reader, QStringLiteral("SELECT sum(length(body)) FROM t")), 300000);
-    {
-        Database writer(file());
-        Transaction tx(writer);
-        writer.execute(QStringLiteral("UPDATE t SET body = 'b' WHERE id = 3000"));
-        tx.commit();
-    }
-    EXPECT_EQ(count(reader, QStringLiteral("SELECT length(body) FROM t WHERE rowid = 3000")), 1);
-    EXPECT_EQ(count(reader, QStringLiteral("SELECT sum(length(body)) FROM t")), 299901);
-}
-
 TEST_F(Engine, WriteThatTheSystemRefusesFailsTheCommitAndLeavesTheFileAsItWas)
 {
     {
