@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/largealloc.h"
 #include "platform/sqlitedb.h"
 
 #include <QStringView>
@@ -107,8 +106,8 @@ private:
     std::future<void> m_writing;
     bool m_lookupFailed = false;
     bool m_pending = false;
-    std::vector<Record, platform::LargeAllocator<Record>> m_records;
-    std::vector<Slot, platform::LargeAllocator<Slot>> m_slots; // size a power of two
+    std::vector<Record> m_records;
+    std::vector<Slot> m_slots; // size a power of two
     size_t m_slotsUsed = 0;
 };
 

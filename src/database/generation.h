@@ -5,7 +5,6 @@
 #include "environment/context.h"
 #include "environment/editingstate.h"
 #include "environment/errors.h"
-#include "platform/largealloc.h"
 #include "platform/sqlitedb.h"
 
 #include <QStringList>
@@ -23,8 +22,8 @@ struct GeneratedRecords {
     QStringList columns;
     // Values row by row; a value the generation did not assign is not written (the column's
     // default, null, applies).
-    std::vector<QVariant, platform::LargeAllocator<QVariant>> cells;
-    std::vector<char, platform::LargeAllocator<char>> assigned;
+    std::vector<QVariant> cells;
+    std::vector<char> assigned;
     int rows = 0;
 
     int columnCount() const { return int(columns.size()); }

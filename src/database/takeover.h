@@ -3,7 +3,6 @@
 #include "database/componentdb.h"
 #include "database/generation.h"
 #include "environment/context.h"
-#include "platform/largealloc.h"
 #include "platform/recordset.h"
 #include "platform/sqlitedb.h"
 
@@ -38,8 +37,8 @@ using PreviousRecord = std::array<QVariant, kKeptCount>;
 struct PreviousKeys;
 struct PreviousRecords {
     int columns = 0; // of the previous table
-    std::vector<PreviousRecord, platform::LargeAllocator<PreviousRecord>> records;
-    std::vector<qint64, platform::LargeAllocator<qint64>> rowids; // of the records, ascending
+    std::vector<PreviousRecord> records;
+    std::vector<qint64> rowids; // of the records, ascending
     // The records' match keys while they are worked out aside (PutRenamesAndKeysAside).
     std::future<std::shared_ptr<PreviousKeys>> keys;
 };
