@@ -149,9 +149,6 @@ struct Setup {
         const database::GeneratedRecords records =
             database::GenerateRecordSets(h, db, *state, naming, component, [](int) { return true; });
         lap(steps.generate);
-        // As CreateRecordSets does: the renames are written aside while the records are inserted.
-        if (writeRenames)
-            component.writeRenamesAside();
         database::WriteGeneratedRecords(h, db, records);
         lap(steps.insert);
         if (component.isOpen() && writeRenames)

@@ -19,44 +19,12 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <exception>
-#include <future>
 #include <memory>
 #include <optional>
 
 namespace database {
 
 namespace {
-
-// The previous records as read beside the generation.
-struct PreviousRead {
-    std::optional<PreviousRecords> records;
-    bool complete = false; // false: the table lacks a column the takeover reads
-    std::exception_ptr failure;
-};
-
-// Reads the previous database's variable names first (the generation's renames need them at
-// once), then the previous records.
-PreviousRead readPrevious(const QString& path, std::promise<ComponentDatabase::NameList> names)
-{
-    PreviousRead read;
-    bool named = false;
-    try {
-        const platform::Database db(path);
-        try {
-            names.set_value(ComponentDatabase::readNameList(db));
-        } catch (...) {
-            names.set_exception(std::current_exception());
-        }
-        named = true;
-        read.complete = ReadPreviousRecords(db, read.records);
-    } catch (...) {
-        if (!named)
-            names.set_exception(std::current_exception());
-        read.failure = std::current_exception();
-    }
-    return read;
-}
 
 const QString kProcName = QStringLiteral("WorkOnMDB");
 const QString kQuote = QStringLiteral("\"");
@@ -208,19 +176,6 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         }
     }
 
-    // The previous database's names and records are read on a connection of their own while the
-    // template is prepared and the generation runs (the file is only read); the generation's
-    // renames are put into the records afterwards. A Jet file is read once it is converted, below.
-    std::future<PreviousRead> previousRead;
-    std::future<ComponentDatabase::NameList> previousNames;
-    const auto readPreviousAside = [&](const QString& path) {
-        std::promise<ComponentDatabase::NameList> names;
-        previousNames = names.get_future();
-        previousRead = std::async(std::launch::async, readPrevious, path, std::move(names));
-    };
-    if (platform::fileExists(previousPath) && platform::databaseFormat(previousPath) == platform::DatabaseFormat::Sqlite)
-        readPreviousAside(previousPath);
-
     // The template database, converted first when it is a Jet file, is opened once for the run
     // and written inside one transaction.
     RunFile templateFile{templatePath, nullptr};
@@ -305,12 +260,6 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         });
     }
 
-    if (rebuilt && component.isOpen()) {
-        if (!previousRead.valid())
-            readPreviousAside(previousFile.openPath());
-        component.takeNamesFrom(std::move(previousNames));
-    }
-
     // 10. Category column, generation. The records stay in memory until the takeover has given
     // them their previous values; then each is written once.
     GeneratedRecords records;
@@ -327,17 +276,10 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         std::optional<platform::Recordset> previous;
         bool found = false;
         guarded(h, [&] { found = component.storedDatabase().tableDefs().contains(kDefsTable); });
-        PreviousRead read = previousRead.get();
         if (found) {
             guarded(h, [&] {
-                if (read.failure)
-                    std::rethrow_exception(read.failure);
-                if (!read.complete) {
+                if (!ReadPreviousRecords(component, lean))
                     previous.emplace(PreviousRecordsForTakeover(component));
-                    return;
-                }
-                lean = std::move(read.records);
-                PutRenamesAndKeysAside(*lean, component);
             });
         }
         if (lean || previous) {

@@ -79,25 +79,10 @@ void ComponentDatabase::open(const QString& path)
     }
 }
 
-void ComponentDatabase::writeRenamesAside()
-{
-    waitForWriting();
-    if (!m_db || !m_pending)
-        return;
-    m_writing = std::async(std::launch::async, [this] { writeRenames(); });
-}
-
-void ComponentDatabase::waitForWriting()
-{
-    if (m_writing.valid())
-        m_writing.get();
-}
-
 platform::Database& ComponentDatabase::database()
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-    waitForWriting();
     writeRenames();
     return *m_db;
 }
@@ -126,18 +111,7 @@ void ComponentDatabase::readNames()
 {
     m_namesRead = true;
     try {
-        NameList names;
-        bool had = false;
-        if (m_namesElsewhere.valid()) {
-            try {
-                names = m_namesElsewhere.get();
-                had = true;
-            } catch (...) {
-                // read here instead, with the failure reported as usual
-            }
-        }
-        if (!had)
-            names = readNameList(*m_db);
+        NameList names = readNameList(*m_db);
         m_records.reserve(names.size());
         // Room for every name and a new name for each, so renaming never regrows the table.
         reserveSlots(names.size() * 2);
@@ -161,8 +135,6 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-    if (m_writing.valid())
-        m_writing.wait(); // a failure of the writing stays for database() and commit()
     if (!m_namesRead)
         readNames();
     const quint32 oldKey = nocaseHash(oldName);
@@ -209,8 +181,6 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
 
 const ComponentDatabase::Record* ComponentDatabase::recordOf(qint64 rowid) const
 {
-    if (m_writing.valid())
-        m_writing.wait();
     // The records were read in rowid order.
     const auto found = std::lower_bound(m_records.begin(), m_records.end(), rowid,
                                         [](const Record& r, qint64 id) { return r.rowid < id; });
@@ -254,13 +224,10 @@ void ComponentDatabase::commit()
 
 void ComponentDatabase::close()
 {
-    if (m_writing.valid())
-        m_writing.wait(); // what it threw goes with the changes
     m_slots.clear();
     m_slotsUsed = 0;
     m_records.clear();
     m_namesRead = false;
-    m_namesElsewhere = {};
     m_lookupFailed = false;
     m_pending = false;
     m_tx.reset();

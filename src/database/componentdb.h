@@ -5,7 +5,6 @@
 #include <QStringView>
 #include <QString>
 
-#include <future>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -53,17 +52,6 @@ public:
     // without a name left out). Throws platform::DbError.
     using NameList = std::vector<std::pair<qint64, QString>>;
     static NameList readNameList(const platform::Database& db);
-    // Names read on another connection to the same file (while other work runs): the lookup is
-    // made from them instead of from the table. When they cannot be had, the table is read as
-    // usual. Call after open().
-    void takeNamesFrom(std::future<NameList> names) { m_namesElsewhere = std::move(names); }
-
-    // Starts writing the renames so far into the run's transaction on a thread of its own, for
-    // a caller with other work meanwhile (on other databases). Nothing here may be used until the
-    // writing is done: database() and commit() wait for it (and throw what it threw), as does a
-    // further writeRenamesAside.
-    void writeRenamesAside();
-
     // Makes the run's changes permanent and closes.
     void commit();
     // Closes; changes not committed are rolled back.
@@ -96,14 +84,10 @@ private:
     void reserveSlots(size_t keys);
     void readNames();
     void writeRenames();
-    // Waits for writeRenamesAside.
-    void waitForWriting();
 
     std::optional<platform::Database> m_db;
     std::optional<platform::Transaction> m_tx;
     bool m_namesRead = false;
-    std::future<NameList> m_namesElsewhere;
-    std::future<void> m_writing;
     bool m_lookupFailed = false;
     bool m_pending = false;
     std::vector<Record> m_records;

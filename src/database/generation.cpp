@@ -29,8 +29,6 @@ void CreateRecordSets(environment::Context& ctx, platform::Database& db, const e
                       const NamingState& naming, ComponentDatabase& component)
 {
     const GeneratedRecords records = GenerateServoRecords(ctx, db, state, naming, component);
-    // The renames reach the component database while the records are inserted.
-    component.writeRenamesAside();
     environment::Handler h(ctx, kProcName);
     WriteGeneratedRecords(h, db, records);
 }

@@ -13,7 +13,6 @@
 #include <array>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -364,7 +363,7 @@ StoredKeys readStoredKeys(const platform::Database& Database)
 // previousKeys: the keys of the previous records being worked out aside, if they are.
 template <typename Records>
 int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database, const Records& previous,
-             GeneratedRecords* generated, std::future<std::shared_ptr<PreviousKeys>>* previousKeys = nullptr)
+             GeneratedRecords* generated)
 {
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
@@ -395,8 +394,7 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     // For every generated record the last previous record that finds it: its values stay.
     std::vector<int> winner(size_t(generated->rows), -1);
     int matched = 0;
-    const std::shared_ptr<PreviousKeys> keys =
-        previousKeys && previousKeys->valid() ? previousKeys->get() : keysOf(previous.data(), previous.size());
+    const std::shared_ptr<PreviousKeys> keys = keysOf(previous.data(), previous.size());
     for (size_t j = 0; j < previous.size(); ++j) {
         const std::optional<KeyView>& key = keys->keys[j];
         if (!key)
@@ -573,18 +571,6 @@ void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const C
 
 } // namespace
 
-void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component)
-{
-    // The buffers stay where they are when the vectors move into the takeover.
-    PreviousRecord* records = previous.records.data();
-    const qint64* rowids = previous.rowids.data();
-    const size_t n = previous.records.size();
-    previous.keys = std::async(std::launch::async, [records, rowids, n, &component] {
-        putRenames(records, rowids, n, component);
-        return keysOf(records, n);
-    });
-}
-
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
 {
     if (!ReadPreviousRecords(component.storedDatabase(), previous))
@@ -602,9 +588,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
         return 0;
     const auto records = std::move(previous.records);
     previous.records.clear();
-    // Declared after the records: it waits for the keys' thread before they go.
-    std::future<std::shared_ptr<PreviousKeys>> keys = std::move(previous.keys);
-    return takeOver(ctx, h, Database, records, &generated, &keys);
+    return takeOver(ctx, h, Database, records, &generated);
 }
 
 } // namespace database

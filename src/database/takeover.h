@@ -9,7 +9,6 @@
 #include <QVariant>
 
 #include <array>
-#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -34,25 +33,16 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
 // abs_max, min, max, pass.
 inline constexpr int kKeptCount = 8;
 using PreviousRecord = std::array<QVariant, kKeptCount>;
-struct PreviousKeys;
 struct PreviousRecords {
     int columns = 0; // of the previous table
     std::vector<PreviousRecord> records;
     std::vector<qint64> rowids; // of the records, ascending
-    // The records' match keys while they are worked out aside (PutRenamesAndKeysAside).
-    std::future<std::shared_ptr<PreviousKeys>> keys;
 };
 
 // Reads the previous PRESET_DEFS of db, only the columns the takeover keeps. False, and nothing
 // read, when the table lacks one of the columns the takeover reads: the general way
-// (PreviousRecordsForTakeover) then reports it for every record. Throws platform::DbError. Works
-// on db alone, so it may run beside other work on another connection.
+// (PreviousRecordsForTakeover) then reports it for every record. Throws platform::DbError.
 bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRecords>& previous);
-// Gives records read so from the run's component database the variable names the run's renames
-// gave them (written to the file or not), and works out their match keys, on a thread of its own
-// while the takeover works out the generated records' keys. Neither the records nor the component may change until the
-// takeover (which waits for the keys) has run.
-void PutRenamesAndKeysAside(PreviousRecords& previous, const ComponentDatabase& component);
 // Both in one: the previous records of the run's component database as the renames left them.
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous);
 // TakeoverMachineCopyMDBData on previous records read so, into records in memory. The records

@@ -54,8 +54,6 @@ protected:
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         platform::Transaction tx(*db);
         const database::GeneratedRecords records = database::GenerateRecordSets(h, *db, *state, naming, component, served);
-        // As CreateRecordSets: the renames are written while the records are inserted.
-        component.writeRenamesAside();
         database::WriteGeneratedRecords(h, *db, records);
         tx.commit();
         if (component.isOpen())

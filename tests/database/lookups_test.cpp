@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 
 using database::ComponentDatabase;
 using database::NamingState;
@@ -130,51 +129,6 @@ TEST_F(Renames, RecordsInTheOtherFormGetTheWantedNameInBothDirections)
         EXPECT_EQ(storedNames(), c.after);
         platform::Database(path()).execute(QStringLiteral("DROP TABLE PRESET_DEFS"));
     }
-    EXPECT_TRUE(inst.reports().isEmpty());
-}
-
-TEST_F(Renames, NamesReadOnAnotherConnectionServeTheLookupAndANamelessDeliveryFallsBackToTheTable)
-{
-    makeComponent({QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1.Servo8.Speed")});
-    {
-        // Names delivered from another connection to the file, as the closing run reads them.
-        ComponentDatabase component;
-        component.open(path());
-        std::promise<ComponentDatabase::NameList> names;
-        component.takeNamesFrom(names.get_future());
-        names.set_value(ComponentDatabase::readNameList(platform::Database(path())));
-        rename(component, 1, QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1_Servo7_Speed"));
-        ASSERT_NE(component.renamedName(1), nullptr);
-        EXPECT_EQ(*component.renamedName(1), QStringLiteral("M1_Servo7_Speed"));
-        EXPECT_EQ(component.renamedName(2), nullptr);
-        component.commit();
-    }
-    {
-        // The reading side gave up: the table is read here.
-        ComponentDatabase component;
-        component.open(path());
-        component.takeNamesFrom(std::promise<ComponentDatabase::NameList>().get_future());
-        rename(component, 1, QStringLiteral("M1.Servo8.Speed"), QStringLiteral("M1_Servo8_Speed"));
-        component.commit();
-    }
-    EXPECT_EQ(storedNames(), (QStringList{QStringLiteral("M1_Servo7_Speed"), QStringLiteral("M1_Servo8_Speed")}));
-    EXPECT_TRUE(inst.reports().isEmpty());
-}
-
-TEST_F(Renames, RenamesWrittenAsideMeetLaterRenamesAndTheCommit)
-{
-    makeComponent({QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1.Servo8.Speed")});
-    ComponentDatabase component;
-    component.open(path());
-    rename(component, 1, QStringLiteral("M1.Servo7.Speed"), QStringLiteral("M1_Servo7_Speed"));
-    component.writeRenamesAside();
-    // A rename while the first ones are being written waits for them; the next writing takes it.
-    rename(component, 1, QStringLiteral("M1.Servo8.Speed"), QStringLiteral("M1_Servo8_Speed"));
-    ASSERT_NE(component.currentName(2), nullptr);
-    EXPECT_EQ(*component.currentName(2), QStringLiteral("M1_Servo8_Speed"));
-    component.writeRenamesAside();
-    component.commit();
-    EXPECT_EQ(storedNames(), (QStringList{QStringLiteral("M1_Servo7_Speed"), QStringLiteral("M1_Servo8_Speed")}));
     EXPECT_TRUE(inst.reports().isEmpty());
 }
 
