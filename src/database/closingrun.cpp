@@ -265,7 +265,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     GeneratedRecords records;
     if (rebuilt) {
         CategorieNachCategoryID(ctx, component);
-        records = GenerateServoRecords(ctx, *db, state, naming, component);
+        records = CreateRecordSets(ctx, *db, state, naming, component);
     }
 
     // 11. Takeover from the previous PRESET_DEFS (exactly that name). The renames of the
@@ -275,7 +275,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         std::optional<PreviousRecords> lean;
         std::optional<platform::Recordset> previous;
         bool found = false;
-        guarded(h, [&] { found = component.storedDatabase().tableDefs().contains(kDefsTable); });
+        guarded(h, [&] { found = component.database().tableDefs().contains(kDefsTable); });
         if (found) {
             guarded(h, [&] {
                 if (!ReadPreviousRecords(component, lean))
@@ -285,7 +285,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         if (lean || previous) {
             environment::GetAddFields(ctx);
             outcome.limitsTakenOver = lean ? TakeoverMachineCopyMDBData(ctx, *db, *lean, records)
-                                           : TakeoverMachineCopyMDBData(ctx, *db, previous, &records);
+                                           : TakeoverMachineCopyMDBData(ctx, *db, previous, records);
         }
     }
     component.close();

@@ -83,14 +83,6 @@ platform::Database& ComponentDatabase::database()
 {
     if (!m_db)
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-    writeRenames();
-    return *m_db;
-}
-
-const platform::Database& ComponentDatabase::storedDatabase() const
-{
-    if (!m_db)
-        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
     return *m_db;
 }
 
@@ -117,7 +109,7 @@ void ComponentDatabase::readNames()
         reserveSlots(names.size() * 2);
         for (auto& [rowid, name] : names) {
             const int index = int(m_records.size());
-            m_records.push_back({rowid, std::move(name), -1, false, false});
+            m_records.push_back({rowid, std::move(name), -1, false});
             Slot& slot = slotFor(nocaseHash(m_records.back().name));
             m_records.back().next = slot.head;
             slot.head = index;
@@ -155,9 +147,7 @@ void ComponentDatabase::renameRecords(const QString& oldName, const QString& new
         }
         if (r.name != newName) {
             r.name = newName;
-            r.renamed = true;
             r.changed = true;
-            m_pending = true;
         }
         if (newKey == oldKey) {
             link = &r.next;
@@ -199,29 +189,6 @@ const QString* ComponentDatabase::renamedName(qint64 rowid) const
     return r && r->changed ? &r->name : nullptr;
 }
 
-void ComponentDatabase::writeRenames()
-{
-    if (!m_pending)
-        return;
-    std::vector<std::pair<qint64, QString>> names;
-    for (const Record& r : m_records) {
-        if (r.renamed)
-            names.emplace_back(r.rowid, r.name);
-    }
-    m_db->writeTextByRowid(kDefsTable, kColumnVarName, names);
-    for (Record& r : m_records)
-        r.renamed = false;
-    m_pending = false;
-}
-
-void ComponentDatabase::commit()
-{
-    database(); // writes the renames
-    if (m_tx)
-        m_tx->commit();
-    close();
-}
-
 void ComponentDatabase::close()
 {
     m_slots.clear();
@@ -229,7 +196,6 @@ void ComponentDatabase::close()
     m_records.clear();
     m_namesRead = false;
     m_lookupFailed = false;
-    m_pending = false;
     m_tx.reset();
     m_db.reset();
 }

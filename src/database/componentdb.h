@@ -11,10 +11,11 @@
 
 namespace database {
 
-// The component database as the closing run holds it: opened once for the whole run, every
-// change (the category column's new name, renamed variable names) written inside one
-// transaction that commit() makes permanent. Without a file at the path it stays closed and
-// the procedures that use it do nothing.
+// The previous database as the closing run holds it: opened once for the whole run inside one
+// transaction that is never committed (the file is replaced at the end of the run, and a run that
+// ends early leaves it as it was). The renames of the variable names are kept in a lookup the
+// takeover reads them from. Without a file at the path it stays closed and the procedures that
+// use it do nothing.
 class ComponentDatabase {
 public:
     ComponentDatabase() = default;
@@ -26,22 +27,17 @@ public:
     // platform::DbError when the file exists but cannot be opened as a database.
     void open(const QString& path);
     bool isOpen() const { return m_db.has_value(); }
-    // The open database, with every rename so far written to it. Throws platform::DbError
-    // (3420 when closed).
+    // The open database (without the renames). Throws platform::DbError 3420 when closed.
     platform::Database& database();
-    // The open database as its file holds it: renames not written yet are not in it. Throws
-    // platform::DbError 3420 when closed.
-    const platform::Database& storedDatabase() const;
 
     // Gives the PRESET_DEFS records whose var_name is oldName, compared as the engine compares
     // text without regard to letter case, the name newName; a record that carries newName
     // exactly already is left alone. The names are looked up in a map of the table's names read
-    // once, and the new names reach the table by the next database() or commit(). Every change
-    // of var_name in this database during the run has to go through here. Throws
-    // platform::DbError when the table cannot be read.
+    // once; the table itself is not changed. Throws platform::DbError when the table cannot be
+    // read.
     void renameRecords(const QString& oldName, const QString& newName);
-    // The name of the PRESET_DEFS record with this rowid as the renames left it, whether or not
-    // they were written yet; none when the names were not read or the record has no name.
+    // The name of the PRESET_DEFS record with this rowid as the renames left it; none when the
+    // names were not read or the record has no name.
     const QString* currentName(qint64 rowid) const;
     // The same, but only for a record the run renamed.
     const QString* renamedName(qint64 rowid) const;
@@ -52,9 +48,7 @@ public:
     // without a name left out). Throws platform::DbError.
     using NameList = std::vector<std::pair<qint64, QString>>;
     static NameList readNameList(const platform::Database& db);
-    // Makes the run's changes permanent and closes.
-    void commit();
-    // Closes; changes not committed are rolled back.
+    // Closes; the changes (the category column's name) are rolled back.
     void close();
 
 private:
@@ -62,7 +56,6 @@ private:
         qint64 rowid;
         QString name;
         int next; // next record with the same key, -1 at the end
-        bool renamed; // and not written yet
         bool changed; // renamed in this run
     };
     // Hash of a name with ASCII letters capitalised: names the engine's NOCASE comparison finds
@@ -83,13 +76,11 @@ private:
     Slot& slotFor(quint32 key);
     void reserveSlots(size_t keys);
     void readNames();
-    void writeRenames();
 
     std::optional<platform::Database> m_db;
     std::optional<platform::Transaction> m_tx;
     bool m_namesRead = false;
     bool m_lookupFailed = false;
-    bool m_pending = false;
     std::vector<Record> m_records;
     std::vector<Slot> m_slots; // size a power of two
     size_t m_slotsUsed = 0;

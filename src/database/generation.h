@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <functional>
 #include <vector>
 
 namespace database {
@@ -46,29 +45,16 @@ struct GeneratedRecords {
     }
 };
 
-// Fills the freshly rebuilt PRESET_DEFS of the open component template database: for every
-// machine the component serves (key ForMachine<m> of the component's .cfg), for every slot of
-// it, one record per template row, with the placeholders replaced and the variable name formed
-// from the name pattern of the record's part. Variable names in the component database are
-// brought to the naming system in use on the way. Failures are reported under
-// "CreateRecordSets"; the database stays open for the caller.
-void CreateRecordSets(environment::Context& ctx, platform::Database& db, const environment::EditingState& state,
-                      const NamingState& naming, ComponentDatabase& component);
-
-// CreateRecordSets without the insert: the records stay in memory (the closing run takes the
-// previous limits over into them first). Write them with WriteGeneratedRecords.
-GeneratedRecords GenerateServoRecords(environment::Context& ctx, platform::Database& db,
-                                      const environment::EditingState& state, const NamingState& naming,
-                                      ComponentDatabase& component);
-
-// Whether the component serves machine m.
-using ServedMachine = std::function<bool(int machine)>;
-
-// The generation of CreateRecordSets with the served machines given; failures go to h. Nothing
-// is written to db.
-GeneratedRecords GenerateRecordSets(environment::Handler& h, platform::Database& db,
-                                    const environment::EditingState& state, const NamingState& naming,
-                                    ComponentDatabase& component, const ServedMachine& served);
+// Generates the records of the freshly rebuilt PRESET_DEFS of the open component template
+// database: for every machine the component serves (key ForMachine<m> of the component's .cfg),
+// for every slot of it, one record per template row, with the placeholders replaced and the
+// variable name formed from the name pattern of the record's part. Variable names in the
+// component database are brought to the naming system in use on the way (in its name lookup).
+// The records stay in memory: the closing run takes the previous limits over into them and then
+// writes them with WriteGeneratedRecords. Failures are reported under "CreateRecordSets".
+GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database& db,
+                                  const environment::EditingState& state, const NamingState& naming,
+                                  ComponentDatabase& component);
 
 // Inserts the records into PRESET_DEFS with one prepared statement, in order, each with the
 // values it was given. A record that cannot be written is reported to h and left out; the others

@@ -74,31 +74,6 @@ QString RenameLookupSql()
            platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid");
 }
 
-QString TakeoverMatchSql(const QStringList& AdditionalFields)
-{
-    static const char* const standard[] = {"ID",        "machine_type", "type",   "var_name", "category_id",
-                                           "isBitArray", "offset_or_bitno", "text", "page_name", "abs_min",
-                                           "abs_max",   "min",          "max",    "pass"};
-    QStringList columns{QStringLiteral("rowid")};
-    for (const char* c : standard)
-        columns << platform::quoteIdentifier(QLatin1String(c));
-    for (qsizetype i = 1; i < AdditionalFields.size(); ++i)
-        columns << platform::quoteIdentifier(AdditionalFields.at(i));
-    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-           platform::quoteIdentifier(kDefsTable) +
-           QStringLiteral(" WHERE \"machine_type\" = ?1 COLLATE NOCASE AND \"var_name\" = ?2 COLLATE NOCASE AND "
-                          "\"offset_or_bitno\" = ?3");
-}
-
-void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to)
-{
-    if (db.tableDefs().contains(to))
-        db.deleteTableDef(to);
-    platform::TableDef def = db.tableDef(from);
-    def.name = to;
-    db.appendTableDef(def);
-}
-
 qint16 toWholeNumber(const QVariant& v)
 {
     if (isAbsent(v))

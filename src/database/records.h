@@ -57,17 +57,6 @@ QString TemplateReadSql();
 // Rename lookup: rowid and var_name of every PRESET_DEFS record in table order, read once per run
 // into the map the renames are looked up in (var_name is the only column they write).
 QString RenameLookupSql();
-// Takeover match: rowid, ID, machine_type, type, var_name, category_id, isBitArray,
-// offset_or_bitno, text, page_name, abs_min, abs_max, min, max, pass, then the additional fields
-// (AdditionalFields from element 1 on), of the PRESET_DEFS records whose machine_type is ?1,
-// var_name ?2 and offset_or_bitno ?3 (a null ?3 matches nothing).
-QString TakeoverMatchSql(const QStringList& AdditionalFields);
-
-// Recreates a table with the columns (name, type, size, in order) of another one: no key, no
-// index, nothing else carried over. A table of exactly that name (letter case significant) is
-// dropped first. Throws platform::DbError.
-void CopyTableDefinition(platform::Database& db, const QString& from, const QString& to);
-
 // Room to reserve for the records of a database's PRESET_DEFS: its highest rowid (records are
 // numbered from 1 as they are written), which the engine finds without reading the table; at
 // most a million. Throws platform::DbError.

@@ -311,16 +311,11 @@ platform::Recordset readPrevious(const platform::Database& db, const ComponentDa
 
 } // namespace
 
-platform::Recordset PreviousRecordsForTakeover(const platform::Database& db)
-{
-    return readPrevious(db, nullptr);
-}
-
 platform::Recordset PreviousRecordsForTakeover(ComponentDatabase& component)
 {
     if (!component.isOpen())
         throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-    return readPrevious(component.storedDatabase(), &component);
+    return readPrevious(component.database(), &component);
 }
 
 namespace {
@@ -335,64 +330,37 @@ int requiredColumn(const GeneratedRecords& records, const char* name)
     return column;
 }
 
-// The records of Database's PRESET_DEFS as the match needs them: their keys and rowids.
-struct StoredKeys {
-    GeneratedRecords keys;
-    std::vector<qint64> rowids;
-};
-
-StoredKeys readStoredKeys(const platform::Database& Database)
-{
-    StoredKeys stored;
-    stored.keys.columns = QStringList{QStringLiteral("machine_type"), QStringLiteral("var_name"),
-                                      QStringLiteral("offset_or_bitno")};
-    platform::Statement keys(Database, QStringLiteral("SELECT rowid, machine_type, var_name, offset_or_bitno FROM ") +
-                                          platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
-    while (keys.step()) {
-        stored.rowids.push_back(keys.int64(0));
-        for (int c = 1; c <= 3; ++c) {
-            stored.keys.cells.push_back(keys.value(c));
-            stored.keys.assigned.push_back(1);
-        }
-        ++stored.keys.rows;
-    }
-    return stored;
-}
-
-// The additional-field check, the match and the writes, once the previous records are read.
-// previousKeys: the keys of the previous records being worked out aside, if they are.
+// The additional-field check, the match and the writes into the generated records, once the
+// previous records are read.
 template <typename Records>
 int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database, const Records& previous,
-             GeneratedRecords* generated)
+             GeneratedRecords& generated)
 {
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
     checkAdditionalFields(ctx, h, Database);
 
     // The match: the generated records' keys read once into a table from key to the first record
-    // that has it. Records still in memory are matched and given their values there; records in
-    // the table are read from it and updated by rowid.
-    std::optional<StoredKeys> stored;
+    // that has it.
     int keyColumns[3] = {};
+    int valueColumns[5] = {};
     std::optional<FirstByKey> first;
     guarded(h, [&] {
-        if (!generated) {
-            stored.emplace(readStoredKeys(Database));
-            generated = &stored->keys;
-        }
         const char* const names[3] = {"machine_type", "var_name", "offset_or_bitno"};
         for (int k = 0; k < 3; ++k)
-            keyColumns[k] = requiredColumn(*generated, names[k]);
-        first.emplace(generated->rows, [&](int r, KeyTexts& texts) {
-            return keyView(generated->at(r, keyColumns[0]), generated->at(r, keyColumns[1]),
-                           generated->at(r, keyColumns[2]), texts);
+            keyColumns[k] = requiredColumn(generated, names[k]);
+        for (int v = 0; v < 5; ++v)
+            valueColumns[v] = requiredColumn(generated, kValueColumns[v]);
+        first.emplace(generated.rows, [&](int r, KeyTexts& texts) {
+            return keyView(generated.at(r, keyColumns[0]), generated.at(r, keyColumns[1]),
+                           generated.at(r, keyColumns[2]), texts);
         });
     });
     if (!first)
         return 0;
 
     // For every generated record the last previous record that finds it: its values stay.
-    std::vector<int> winner(size_t(generated->rows), -1);
+    std::vector<int> winner(size_t(generated.rows), -1);
     int matched = 0;
     const std::shared_ptr<PreviousKeys> keys = keysOf(previous.data(), previous.size());
     for (size_t j = 0; j < previous.size(); ++j) {
@@ -406,44 +374,14 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
         }
     }
     first.reset();
-
-    std::optional<platform::Statement> write;
-    int valueColumns[5] = {};
-    const bool ready = guarded(h, [&] {
-        if (!stored) {
-            for (int v = 0; v < 5; ++v)
-                valueColumns[v] = requiredColumn(*generated, kValueColumns[v]);
-            return;
-        }
-        QStringList sets;
-        for (int v = 0; v < 5; ++v)
-            sets << platform::quoteIdentifier(QLatin1String(kValueColumns[v])) + QStringLiteral(" = ?") +
-                        QString::number(v + 1);
-        write.emplace(Database, QStringLiteral("UPDATE ") + platform::quoteIdentifier(kDefsTable) +
-                                    QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                                    QStringLiteral(" WHERE rowid = ?6"));
-    });
-    int takenOver = ready ? matched : 0;
-    for (int r = 0; ready && r < generated->rows; ++r) {
-        if ((r & 4095) == 4095)
-            QCoreApplication::processEvents();
+    for (int r = 0; r < generated.rows; ++r) {
         if (winner[size_t(r)] < 0)
             continue;
         const PreviousRecord& record = previous[size_t(winner[size_t(r)])];
-        if (!stored) {
-            for (int v = 0; v < 5; ++v)
-                generated->set(r, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
-            continue;
-        }
-        if (!guarded(h, [&] {
-                for (int v = 0; v < 5; ++v)
-                    write->bind(v + 1, record[size_t(kKeptFirstValue + v)]);
-                write->bindInt64(6, stored->rowids[size_t(r)]);
-                write->execute();
-            }))
-            --takenOver;
+        for (int v = 0; v < 5; ++v)
+            generated.set(r, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
     }
-    return takenOver;
+    return matched;
 }
 
 // The checks before the previous records are read: the table itself, the generated table, and
@@ -458,7 +396,7 @@ void checkBeforeReading(environment::Context& ctx, environment::Handler& h, plat
 } // namespace
 
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<platform::Recordset>& PreviousTable, GeneratedRecords* generated)
+                               std::optional<platform::Recordset>& PreviousTable, GeneratedRecords& generated)
 {
     environment::Handler h(ctx, kProcName);
     int columns = 0;
@@ -505,7 +443,11 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     return takeOver(ctx, h, Database, previous, generated);
 }
 
-bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRecords>& previous)
+namespace {
+
+// The kept columns of the previous PRESET_DEFS of db; false when the table lacks one of the
+// columns the takeover reads.
+bool readKeptColumns(const platform::Database& db, std::optional<PreviousRecords>& previous)
 {
     previous.reset();
     if (!db.hasTableDef(kDefsTable))
@@ -557,8 +499,6 @@ bool ReadPreviousRecords(const platform::Database& db, std::optional<PreviousRec
     return true;
 }
 
-namespace {
-
 // Gives records read from the run's component database the variable names the run's renames gave
 // them (written to the file or not).
 void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const ComponentDatabase& component)
@@ -573,7 +513,7 @@ void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const C
 
 bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
 {
-    if (!ReadPreviousRecords(component.storedDatabase(), previous))
+    if (!readKeptColumns(component.database(), previous))
         return false;
     putRenames(previous->records.data(), previous->rowids.data(), previous->records.size(), component);
     return true;
@@ -588,7 +528,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
         return 0;
     const auto records = std::move(previous.records);
     previous.records.clear();
-    return takeOver(ctx, h, Database, records, &generated);
+    return takeOver(ctx, h, Database, records, generated);
 }
 
 } // namespace database

@@ -93,17 +93,6 @@ QStringList listFiles(const QString& folder, const QString& pattern)
     return result;
 }
 
-bool copyFile(const QString& from, const QString& to)
-{
-    const QString source = resolvePath(from);
-    const QString target = resolvePath(to);
-    if (!QFileInfo(source).isFile())
-        return false;
-    if (QFileInfo::exists(target) && !QFile::remove(target))
-        return false;
-    return QFile::copy(source, target);
-}
-
 bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
 {
     auto fail = [&](const QString& why) {

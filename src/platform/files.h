@@ -23,9 +23,6 @@ bool appendLine(const QString& path, const QString& line);
 // as full paths in name order.
 QStringList listFiles(const QString& folder, const QString& pattern);
 
-// Copies a file over another, replacing it. Returns false on failure.
-bool copyFile(const QString& from, const QString& to);
-
 // Replaces the file at `to` by a copy of `from` without ever leaving a half-written target: the
 // copy goes to a temporary file in the target's folder, is flushed to disk and renamed over the
 // target. On failure the target is as it was and no temporary file is left. Returns false on

@@ -25,22 +25,7 @@ namespace detail {
 
 Connection::~Connection()
 {
-    for (sqlite3_stmt* stmt : std::as_const(statements))
-        sqlite3_finalize(stmt);
     sqlite3_close_v2(db);
-}
-
-sqlite3_stmt* Connection::cached(const QString& sql)
-{
-    sqlite3_stmt*& stmt = statements[sql];
-    if (!stmt) {
-        const int rc = sqlite3_prepare_v3(db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-        if (rc != SQLITE_OK) {
-            statements.remove(sql);
-            fail(db, rc);
-        }
-    }
-    return stmt;
 }
 
 void run(sqlite3* db, sqlite3_stmt* stmt)
@@ -185,28 +170,6 @@ void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& va
         }
     };
     check(db, storedAs(value, Bind{stmt, position, scratch}));
-}
-
-void resultValue(sqlite3_context* context, const QVariant& value)
-{
-    struct Result {
-        sqlite3_context* context;
-        int null() const { return sqlite3_result_null(context), SQLITE_OK; }
-        int integer(qint64 v) const { return sqlite3_result_int64(context, v), SQLITE_OK; }
-        int real(double v) const { return sqlite3_result_double(context, v), SQLITE_OK; }
-        int blob(const QByteArray& bytes) const
-        {
-            return sqlite3_result_blob64(context, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT),
-                   SQLITE_OK;
-        }
-        int text(QStringView text) const
-        {
-            // A null text is stored as the empty text, as bound.
-            const void* data = text.isNull() ? static_cast<const void*>(u"") : text.utf16();
-            return sqlite3_result_text16(context, data, int(text.size() * 2), SQLITE_TRANSIENT), SQLITE_OK;
-        }
-    };
-    storedAs(value, Result{context});
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int column)
@@ -449,106 +412,6 @@ void Database::renameField(const QString& table, const QString& from, const QStr
 {
     execute(QStringLiteral("ALTER TABLE ") + quoteIdentifier(table) + QStringLiteral(" RENAME COLUMN ") +
             quoteIdentifier(from) + QStringLiteral(" TO ") + quoteIdentifier(to));
-}
-
-namespace {
-
-// The new values by rowid for the one statement that writes them all: the table is walked once
-// instead of being searched for every row.
-struct RowidValues {
-    const std::vector<qint64>* rowids;
-    const std::vector<QVariant>* values; // row by row
-    size_t columns;
-    std::vector<size_t> order; // by rowid; of several rows for one rowid the last one counts
-    size_t next = 0;
-
-    qint64 rowid(size_t i) const { return (*rowids)[order[i]]; }
-    // The row of values for rowid, or npos.
-    size_t find(qint64 id)
-    {
-        // The walk goes in rowid order: the next row is nearly always the one.
-        if (next >= order.size() || rowid(next) != id) {
-            const auto hit = std::upper_bound(order.begin(), order.end(), id,
-                                              [&](qint64 wanted, size_t i) { return wanted < (*rowids)[i]; });
-            if (hit == order.begin() || (*rowids)[*(hit - 1)] != id)
-                return std::string::npos;
-            next = size_t(hit - order.begin()) - 1;
-        } else {
-            while (next + 1 < order.size() && rowid(next + 1) == id)
-                ++next;
-        }
-        return order[next];
-    }
-};
-
-// kalvia_rowid_value(rowid, column): the new value of a column of the row.
-void rowidValue(sqlite3_context* context, int, sqlite3_value** args)
-{
-    auto* rows = static_cast<RowidValues*>(sqlite3_user_data(context));
-    const size_t row = rows->find(sqlite3_value_int64(args[0]));
-    const qint64 column = sqlite3_value_int64(args[1]);
-    if (row == std::string::npos || column < 0 || size_t(column) >= rows->columns) {
-        sqlite3_result_null(context);
-        return;
-    }
-    detail::resultValue(context, (*rows->values)[row * rows->columns + size_t(column)]);
-}
-
-// kalvia_rowid_has(rowid): whether the row gets new values.
-void rowidHas(sqlite3_context* context, int, sqlite3_value** args)
-{
-    auto* rows = static_cast<RowidValues*>(sqlite3_user_data(context));
-    sqlite3_result_int(context, rows->find(sqlite3_value_int64(args[0])) != std::string::npos ? 1 : 0);
-}
-
-} // namespace
-
-void Database::writeByRowid(const QString& table, const QStringList& columns, const std::vector<qint64>& rowids,
-                            const std::vector<QVariant>& values)
-{
-    if (rowids.empty() || columns.isEmpty())
-        return;
-    if (values.size() != rowids.size() * size_t(columns.size()))
-        throw DbError(DbErrEngineBase + SQLITE_MISUSE, QStringLiteral("values do not fit the rows and columns"));
-    RowidValues rows{&rowids, &values, size_t(columns.size()), std::vector<size_t>(rowids.size())};
-    for (size_t i = 0; i < rows.order.size(); ++i)
-        rows.order[i] = i;
-    std::stable_sort(rows.order.begin(), rows.order.end(), [&](size_t a, size_t b) { return rowids[a] < rowids[b]; });
-    sqlite3* db = connection()->db;
-    static const char* const kValue = "kalvia_rowid_value";
-    static const char* const kHas = "kalvia_rowid_has";
-    check(db, sqlite3_create_function_v2(db, kValue, 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, &rows, rowidValue, nullptr,
-                                         nullptr, nullptr));
-    check(db, sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &rows, rowidHas, nullptr,
-                                         nullptr, nullptr));
-    struct Unregister {
-        sqlite3* db;
-        ~Unregister()
-        {
-            sqlite3_create_function_v2(db, kValue, 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-            sqlite3_create_function_v2(db, kHas, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
-        }
-    } unregister{db};
-    QStringList sets;
-    for (qsizetype c = 0; c < columns.size(); ++c)
-        sets << QStringLiteral("%1 = %2(rowid, %3)").arg(quoteIdentifier(columns.at(c)), QLatin1String(kValue)).arg(c);
-    Statement update(*this, QStringLiteral("UPDATE %1 SET %2 WHERE %3(rowid)")
-                                .arg(quoteIdentifier(table), sets.join(QStringLiteral(", ")), QLatin1String(kHas)));
-    update.execute();
-}
-
-void Database::writeTextByRowid(const QString& table, const QString& column,
-                                const std::vector<std::pair<qint64, QString>>& values)
-{
-    std::vector<qint64> rowids;
-    std::vector<QVariant> texts;
-    rowids.reserve(values.size());
-    texts.reserve(values.size());
-    for (const auto& [rowid, text] : values) {
-        rowids.push_back(rowid);
-        texts.emplace_back(text);
-    }
-    writeByRowid(table, QStringList{column}, rowids, texts);
 }
 
 // ---- Statement -----------------------------------------------------------------------------

@@ -45,9 +45,7 @@ private:
 enum DbErrorNumber : int {
     DbErrInvalidType = 3259,       // "Invalid field data type."
     DbErrNoCurrentRecord = 3021,   // "No current record."
-    DbErrUpdateWithoutEdit = 3020, // "Update or CancelUpdate without AddNew or Edit."
     DbErrFileNotFound = 3024,      // "Could not find file '...'."
-    DbErrReadOnly = 3027,          // "Cannot update. Database or object is read-only."
     DbErrTableExists = 3010,       // "Table '...' already exists."
     DbErrItemNotFound = 3265,      // "Item not found in this collection."
     DbErrNoTable = 3078,           // the input table cannot be found
@@ -139,23 +137,12 @@ public:
     // Renames a column in the stored table (the engine refuses a name the table already has).
     void renameField(const QString& table, const QString& from, const QString& to);
 
-    // Writes text values into one column of the rows with the given rowids (one prepared
-    // statement, rows in rowid order). A rowid without row changes nothing.
-    void writeTextByRowid(const QString& table, const QString& column,
-                          const std::vector<std::pair<qint64, QString>>& values);
-    // Writes values into columns of the rows with the given rowids in one statement that walks
-    // the table once: values holds a row of columns.size() values for each rowid; of several rows
-    // for one rowid the last one counts. A rowid without row changes nothing.
-    void writeByRowid(const QString& table, const QStringList& columns, const std::vector<qint64>& rowids,
-                      const std::vector<QVariant>& values);
-
     // Runs one statement without parameters and without result rows (DDL, pragmas).
     void execute(const QString& sql);
 
 private:
     friend class Statement;
     friend class Transaction;
-    friend class Recordset;
     const std::shared_ptr<detail::Connection>& connection() const;
 
     QString m_path;
@@ -200,7 +187,6 @@ public:
     const QString& sql() const { return m_sql; }
 
 private:
-    friend class Recordset;
     Statement(std::shared_ptr<detail::Connection> conn, const QString& sql);
 
     std::shared_ptr<detail::Connection> m_conn;

@@ -4,8 +4,6 @@
 
 #include "platform/sqlitedb.h"
 
-#include <QHash>
-
 #include <string>
 
 #include <sqlite3.h>
@@ -18,12 +16,7 @@ struct Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // A statement prepared once for the connection's lifetime (the write statements of
-    // recordsets, which come and go by the thousand in a closing run). Throws DbError.
-    sqlite3_stmt* cached(const QString& sql);
-
     sqlite3* db;
-    QHash<QString, sqlite3_stmt*> statements;
 };
 
 // Throws the engine's failure for a result code other than SQLITE_OK/ROW/DONE.
@@ -33,8 +26,6 @@ void check(sqlite3* db, int rc);
 // Binds a value. Text is bound as UTF-8: with a scratch buffer, converted into it and bound
 // without a copy (the buffer must stay untouched until the statement has been stepped).
 void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch = nullptr);
-// Makes a value the result of an SQL function, stored as bindValue binds it.
-void resultValue(sqlite3_context* context, const QVariant& value);
 // UTF-8 of a text into out, reusing its storage; a lone surrogate becomes U+FFFD.
 void toUtf8(QStringView text, std::string& out);
 QVariant columnValue(sqlite3_stmt* stmt, int column);

@@ -393,8 +393,28 @@ protected:
         makePrevious(kComponent, tuned, QStringLiteral("PRESET_DEFS"), columns);
         platform::Database previous(inst.path(kComponent));
         std::optional<platform::Recordset> table(platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
-        const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table);
+        const int n = takeOverFrom(table);
         EXPECT_FALSE(table.has_value());
+        return n;
+    }
+    // The takeover into the generated table's records, which are then written back.
+    int takeOverFrom(std::optional<platform::Recordset>& table)
+    {
+        database::GeneratedRecords generated;
+        for (const platform::FieldDef& field : db->tableDef(QStringLiteral("PRESET_DEFS")).fields)
+            generated.columns << field.name;
+        platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
+        while (all.step()) {
+            for (int c = 0; c < generated.columnCount(); ++c) {
+                generated.cells.push_back(all.value(c));
+                generated.assigned.push_back(1);
+            }
+            ++generated.rows;
+        }
+        const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
+        db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
+        environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
+        database::WriteGeneratedRecords(h, *db, generated);
         return n;
     }
     QStringList mins() const { return rows(*db, QStringLiteral("SELECT min FROM PRESET_DEFS ORDER BY rowid")); }
@@ -497,115 +517,9 @@ TEST_F(Takeover, AdditionalFieldsAreMatchedInTheirLetterCaseAndAPreviousTableWit
                                            "VALUES ('M1', 'M1.S3.Status', 4, 7), ('M1', 'x', 4, 8)")});
     platform::Database previous(inst.path(kComponent));
     std::optional<platform::Recordset> table(platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
-    EXPECT_EQ(database::TakeoverMachineCopyMDBData(inst.context, *db, table), 1);
+    EXPECT_EQ(takeOverFrom(table), 1);
     EXPECT_EQ(mins(), (QStringList{QStringLiteral("10"), QStringLiteral("7")}));
     const QStringList log = inst.reports();
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].contains(QStringLiteral("/ TakeoverMachineCopyMDBData (Nr. 3265)")));
-}
-
-// The closing run reads the previous table through PreviousRecordsForTakeover, which leaves out
-// the texts the takeover never looks at: the takeover has to come out exactly as it does with
-// the whole table, for tables whose columns differ in letter case, order and number.
-TEST_F(Takeover, TheNarrowPreviousReadTakesOverWhatTheWholeTableDoes)
-{
-    const struct {
-        const char* why;
-        QString create;
-        QString insert;
-        bool warned;
-        int reports;
-    } cases[] = {
-        {"standard columns in another order and letter case, one more column",
-         QStringLiteral("CREATE TABLE PRESET_DEFS (PASS SHORT, Text TEXT(255), Var_Name TEXT(100), MIN DOUBLE, "
-                        "Machine_Type TEXT(50), max DOUBLE, Offset_Or_Bitno SHORT, abs_max DOUBLE, ID LONG, type "
-                        "TEXT(50), category_id LONG, isBitArray BIT, page_name TEXT(100), Abs_Min DOUBLE, part SHORT, "
-                        "Remark TEXT(50))"),
-         QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, "
-                        "pass, text, remark) VALUES ('m1', 'm1.s3.status', '3', -1, 2, 11, 12, 4, 'a', 'r'), "
-                        "('M1', 'M1.S3.Status', 4, -5, 6, 13, 14, 5, 'b', 'r'), "
-                        "('M1', 'M1.S3.Status', 4.0, -7, 8, 15, 16, 6, 'c', 'r'), "
-                        "('M1', 'M1.S3.Status', NULL, -9, 9, 17, 18, 7, 'd', 'r')"),
-         true, 0},
-        {"no pass and no text column: each record reports each of them",
-         QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, machine_type TEXT(50), type TEXT(50), var_name TEXT(100), "
-                        "category_id LONG, isBitArray BIT, offset_or_bitno SHORT, page_name TEXT(100), abs_min DOUBLE, "
-                        "abs_max DOUBLE, min DOUBLE, max DOUBLE)"),
-         QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min, max) "
-                        "VALUES ('M1', 'M1.S3.Status', 4, 7, 70), ('M1', 'x', 4, 8, 80)"),
-         false, 4},
-    };
-    inst.context.mode.SilentMode = true;
-    inst.context.project.AdditionalFieldsCount = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        QFile::remove(inst.path(kComponent));
-        fixtures::makeDatabase(inst.path(kComponent), {c.create, c.insert});
-        struct Result {
-            int takenOver;
-            QStringList generated;
-            QStringList reports;
-            QByteArray serviceLog;
-        };
-        // How the takeover reads the previous table: the whole table, the narrow read, or (as the
-        // closing run does) the kept columns only, into records still in memory that are written
-        // afterwards.
-        enum class Way { Whole, Narrow, InMemory };
-        auto takeOverFrom = [&](Way way) {
-            db->execute(QStringLiteral("UPDATE PRESET_DEFS SET abs_min = NULL, abs_max = NULL, min = 0, max = NULL, "
-                                       "pass = NULL"));
-            QFile::remove(inst.path(QStringLiteral("QELcfglog.txt")));
-            QFile::remove(inst.path(QStringLiteral("ZeltoServicePack.log")));
-            Result r;
-            if (way == Way::InMemory) {
-                database::GeneratedRecords generated;
-                for (const platform::FieldDef& field : db->tableDef(QStringLiteral("PRESET_DEFS")).fields)
-                    generated.columns << field.name;
-                platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
-                while (all.step()) {
-                    for (int c = 0; c < generated.columnCount(); ++c) {
-                        generated.cells.push_back(all.value(c));
-                        generated.assigned.push_back(1);
-                    }
-                    ++generated.rows;
-                }
-                db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
-                database::ComponentDatabase component;
-                component.open(inst.path(kComponent));
-                std::optional<database::PreviousRecords> kept;
-                std::optional<platform::Recordset> table;
-                if (!database::ReadPreviousRecords(component, kept))
-                    table.emplace(database::PreviousRecordsForTakeover(component));
-                r.takenOver = kept ? database::TakeoverMachineCopyMDBData(inst.context, *db, *kept, generated)
-                                   : database::TakeoverMachineCopyMDBData(inst.context, *db, table, &generated);
-                environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
-                database::WriteGeneratedRecords(h, *db, generated);
-            } else {
-                platform::Database previous(inst.path(kComponent));
-                std::optional<platform::Recordset> table(
-                    way == Way::Narrow ? database::PreviousRecordsForTakeover(previous)
-                                       : platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
-                r.takenOver = database::TakeoverMachineCopyMDBData(inst.context, *db, table);
-            }
-            r.generated = rows(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
-            r.reports = inst.reports();
-            if (inst.exists(QStringLiteral("ZeltoServicePack.log")))
-                r.serviceLog = inst.read(QStringLiteral("ZeltoServicePack.log"));
-            return r;
-        };
-        const Result whole = takeOverFrom(Way::Whole);
-        EXPECT_GT(whole.takenOver, 0);
-        for (const Way way : {Way::Narrow, Way::InMemory}) {
-            SCOPED_TRACE(way == Way::Narrow ? "narrow read" : "kept columns into records in memory");
-            const Result other = takeOverFrom(way);
-            EXPECT_EQ(other.takenOver, whole.takenOver);
-            EXPECT_EQ(other.generated, whole.generated);
-            EXPECT_EQ(other.reports, whole.reports);
-            EXPECT_EQ(other.serviceLog, whole.serviceLog);
-        }
-        EXPECT_EQ(whole.serviceLog.contains("WARNING!"), c.warned);
-        EXPECT_EQ(whole.reports.size(), c.reports);
-    }
-    platform::Database previous(inst.path(kComponent));
-    EXPECT_EQ(database::PreviousRecordsForTakeover(previous).fieldCount(), 12);
 }

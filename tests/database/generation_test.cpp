@@ -37,8 +37,8 @@ protected:
         QStringList sql{QStringLiteral("CREATE TABLE Source_PRESET_DEFS (%1)").arg(columns)};
         for (const QString& values : inserts)
             sql << QStringLiteral("INSERT INTO Source_PRESET_DEFS ") + values;
+        sql << QStringLiteral("CREATE TABLE PRESET_DEFS (%1)").arg(columns);
         db.emplace(fixtures::makeDatabase(templatePath(), sql));
-        database::CopyTableDefinition(*db, database::kTemplateTable, database::kDefsTable);
     }
     // Slots of a machine with their servo numbers.
     void setSlots(int machine, const QList<int>& servos)
@@ -47,17 +47,35 @@ protected:
         for (int s = 0; s < servos.size() && s < environment::kMaxSlots; ++s)
             state->Servo[machine][s + 1] = qint16(servos[s]);
     }
-    void generate(const database::ServedMachine& served = [](int) { return true; })
+    // CreateRecordSets for the served machines, its records written to PRESET_DEFS.
+    void generate(const QList<int>& served = {1, 2})
     {
-        ComponentDatabase component;
+        QString cfg = QStringLiteral("[Project]\n");
+        for (int m : served)
+            cfg += QStringLiteral("ForMachine%1=true\n").arg(m);
+        inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"), cfg);
+        createRecordSets();
+    }
+    void createRecordSets()
+    {
         component.open(componentPath());
-        environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         platform::Transaction tx(*db);
-        const database::GeneratedRecords records = database::GenerateRecordSets(h, *db, *state, naming, component, served);
+        const database::GeneratedRecords records = database::CreateRecordSets(inst.context, *db, *state, naming, component);
+        environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         database::WriteGeneratedRecords(h, *db, records);
         tx.commit();
-        if (component.isOpen())
-            component.commit();
+    }
+    // The component database's variable names as the renames left them.
+    QStringList componentNames() const
+    {
+        QStringList names;
+        platform::Statement st(platform::Database(componentPath()),
+                               QStringLiteral("SELECT rowid, var_name FROM PRESET_DEFS ORDER BY rowid"));
+        while (st.step()) {
+            const QString* renamed = component.currentName(st.value(0).toLongLong());
+            names << (renamed ? *renamed : st.value(1).toString());
+        }
+        return names;
     }
     QStringList generated(const QString& columns) const
     {
@@ -68,6 +86,7 @@ protected:
     std::unique_ptr<environment::EditingState> state = std::make_unique<environment::EditingState>();
     database::NamingState naming;
     std::optional<platform::Database> db;
+    ComponentDatabase component;
 };
 
 const QString kAbcTemplates = QStringLiteral("(ID, part, var_name, page_name) VALUES "
@@ -103,7 +122,7 @@ TEST_F(Generation, MachinesNotServedOrWithoutSlotsGetNoRecords)
         setSlots(1, {4});
         state->NumberOfServos[2] = qint16(c.slotCount);
         state->Servo[2][1] = 5;
-        generate([&](int m) { return m == 1 || c.served; });
+        generate(c.served ? QList<int>{1, 2} : QList<int>{1});
         EXPECT_EQ(generated(QStringLiteral("count(*), min(var_name), max(var_name)")),
                   QStringList{QStringLiteral("3|M1.S4.a|M1.S4.c")});
         db.reset();
@@ -137,7 +156,7 @@ TEST_F(Generation, VariableNameComesFromThePatternOfThePartInTheWantedSystem)
         naming.VWStudioMode = qint16(c.mode);
         makeTemplates({QStringLiteral("(ID, part, var_name) VALUES (1, 2, '%1')").arg(QString::fromUtf8(c.templateName))});
         setSlots(1, {7});
-        generate([](int m) { return m == 1; });
+        generate({1});
         EXPECT_EQ(generated(QStringLiteral("var_name")), QStringList{QString::fromUtf8(c.expected)});
         db.reset();
         QFile::remove(templatePath());
@@ -156,7 +175,7 @@ TEST_F(Generation, TextPlaceholdersDependOnTheBitNumberAlreadyInTheRecord)
         "(2, 1, '###text', NULL, 'b###text', 'Bit ###text', 'S###Servo P###parameter'), "
         "(3, 1, 'x', '', 'b###text', 'Bit ###text', '###machine-###machine-###machine')")});
     setSlots(1, {7});
-    generate([](int m) { return m == 1; });
+    generate({1});
     EXPECT_EQ(generated(QStringLiteral("machine_type, var_name, text, page_name")),
               (QStringList{QStringLiteral("###text M1|b5_7|Bit 5|S7 P7 M1"),
                            QStringLiteral("###text|b###text|Bit ###text|S###Servo P###parameter"),
@@ -186,7 +205,7 @@ TEST_F(Generation, CategoryMovesWithTheSlotExceptCategory360)
     for (int s = 1; s <= 50; ++s)
         servos << s;
     setSlots(1, servos);
-    generate([](int m) { return m == 1; });
+    generate({1});
     const QStringList all = generated(QStringLiteral("category_id"));
     ASSERT_EQ(all.size(), 150);
     const auto slot = [&](int s) { return all.mid((s - 1) * 3, 3).join(QLatin1Char(' ')); };
@@ -203,7 +222,7 @@ TEST_F(Generation, FirstColumnOtherThanIdStaysEmptyAndIdKeepsTheTemplatesValue)
     makeTemplates({QStringLiteral("VALUES ('n', 42, 1, 'v'), ('m', 43, 1, 'w')")},
                   QStringLiteral("name TEXT(10), ID LONG, part SHORT, var_name TEXT(50)"));
     setSlots(1, {3});
-    generate([](int m) { return m == 1; });
+    generate({1});
     EXPECT_EQ(generated(QStringLiteral("name, ID, var_name")),
               (QStringList{QStringLiteral("~|42|M1.S3.v"), QStringLiteral("~|43|M1.S3.w")}));
 }
@@ -214,7 +233,7 @@ TEST_F(Generation, AutoNumberTemplateColumnGivesPlainNumbersFromTheRunningCounte
                   QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT, part SHORT, var_name TEXT(50)"));
     EXPECT_EQ(db->tableDef(database::kDefsTable).fields.front(), (platform::FieldDef{QStringLiteral("ID"), 4, 4}));
     setSlots(1, {3, 4});
-    generate([](int m) { return m == 1; });
+    generate({1});
     EXPECT_EQ(generated(QStringLiteral("ID")), (QStringList{QStringLiteral("1"), QStringLiteral("2"),
                                                             QStringLiteral("3"), QStringLiteral("4")}));
 }
@@ -224,7 +243,7 @@ TEST_F(Generation, PartAfterVarNameIsReportedForBothSystems)
     makeTemplates({QStringLiteral("VALUES (1, NULL, 'Speed', 2)")},
                   QStringLiteral("ID COUNTER, offset_or_bitno SHORT, var_name TEXT(50), part SHORT"));
     setSlots(1, {3});
-    generate([](int m) { return m == 1; });
+    generate({1});
     const QString line = QStringLiteral("Fehler in ServoView / ServoView_Config / CreateRecordSets (Nr. 94) :Invalid "
                                         "use of Null");
     EXPECT_EQ(inst.reports(), (QStringList{line, line}));
@@ -242,7 +261,7 @@ TEST_F(Generation, MachinesAboveFiveAndSlotsAboveFiftyAreReportedOnceEach)
         servos << s;
     setSlots(1, servos);
     state->NumberOfServos[1] = 300; // reported once, not for each slot beyond 50
-    generate();
+    generate({1, 2, 3, 4, 5, 6});
     const QString line = QStringLiteral("Fehler in ServoView / ServoView_Config / CreateRecordSets (Nr. 9) :Subscript "
                                         "out of range");
     EXPECT_EQ(inst.reports(), (QStringList{line, line}));
@@ -297,10 +316,9 @@ TEST_F(Generation, ComponentNamesAreBroughtToTheWantedSystemOnTheWay)
                             QStringLiteral("INSERT INTO PRESET_DEFS VALUES (1, 'm1.s4.a', 10), (2, 'M1_S4_b', 20), "
                                            "(3, 'M1.S4.c', 30), (4, 'M2.S4.a', 40)")});
     naming.VWStudioMode = 1;
-    generate([](int m) { return m == 1; });
-    EXPECT_EQ(rows(platform::Database(componentPath()), QStringLiteral("SELECT var_name, min FROM PRESET_DEFS")),
-              (QStringList{QStringLiteral("M1_S4_a|10"), QStringLiteral("M1_S4_b|20"), QStringLiteral("M1_S4_c|30"),
-                           QStringLiteral("M2.S4.a|40")}));
+    generate({1});
+    EXPECT_EQ(componentNames(), (QStringList{QStringLiteral("M1_S4_a"), QStringLiteral("M1_S4_b"),
+                                             QStringLiteral("M1_S4_c"), QStringLiteral("M2.S4.a")}));
     EXPECT_EQ(generated(QStringLiteral("var_name")), (QStringList{QStringLiteral("M1_S4_a"), QStringLiteral("M1_S4_b"),
                                                                   QStringLiteral("M1_S4_c")}));
 }
@@ -315,7 +333,7 @@ TEST_F(Generation, RecordNumberStopsAtTheSixteenBitLimitWithOneReport)
                   QStringLiteral("ID COUNTER, part SHORT"));
     QList<int> servos(50, 1);
     setSlots(1, servos);
-    generate([](int m) { return m == 1; });
+    generate({1});
     EXPECT_EQ(inst.reports(),
               QStringList{QStringLiteral("Fehler in ServoView / ServoView_Config / CreateRecordSets (Nr. 6) :Overflow")});
     EXPECT_EQ(generated(QStringLiteral("count(*), count(DISTINCT ID), max(ID)")),
@@ -331,11 +349,10 @@ TEST_F(Generation, BitNumberIsInTheNameLookedUpForRenaming)
     setSlots(1, {7});
     fixtures::makeDatabase(componentPath(), {QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, var_name TEXT(50))"),
                                              QStringLiteral("INSERT INTO PRESET_DEFS VALUES (1, 'M1.Bit5')")});
-    generate([](int m) { return m == 1; });
+    generate({1});
     EXPECT_EQ(generated(QStringLiteral("var_name")), QStringList{QStringLiteral("M1_Bit5")});
     // The previous record is found under the name the new record carries.
-    EXPECT_EQ(rows(platform::Database(componentPath()), QStringLiteral("SELECT var_name FROM PRESET_DEFS")),
-              QStringList{QStringLiteral("M1_Bit5")});
+    EXPECT_EQ(componentNames(), QStringList{QStringLiteral("M1_Bit5")});
 }
 
 namespace {
@@ -351,16 +368,6 @@ protected:
             EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << file;
             inst.write(QLatin1String(file), in.readAll());
         }
-    }
-    void createRecordSets()
-    {
-        ComponentDatabase component;
-        component.open(componentPath());
-        platform::Transaction tx(*db);
-        database::CreateRecordSets(inst.context, *db, *state, naming, component);
-        tx.commit();
-        if (component.isOpen())
-            component.commit();
     }
 };
 
@@ -389,8 +396,7 @@ TEST_F(DemoGeneration, DemoInstallationGetsOneSetPerConfiguredSlotOfItsServedMac
                            QStringLiteral("7|Filler.S5.Speed"), QStringLiteral("8|Filler.S5.Torque"),
                            QStringLiteral("9|Capper.S3.Speed"), QStringLiteral("10|Capper.S3.Torque"),
                            QStringLiteral("11|Capper.S12.Speed"), QStringLiteral("12|Capper.S12.Torque")}));
-    EXPECT_EQ(rows(platform::Database(componentPath()), QStringLiteral("SELECT var_name FROM PRESET_DEFS")),
-              QStringList{QStringLiteral("Capper.S12.Torque")});
+    EXPECT_EQ(componentNames(), QStringList{QStringLiteral("Capper.S12.Torque")});
     EXPECT_TRUE(inst.reports().isEmpty());
 }
 

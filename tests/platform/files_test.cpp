@@ -85,12 +85,3 @@ TEST(Files, ListsMatchingFilesInNameOrderIgnoringLetterCase)
                                    QStringLiteral("servo_10_1024.GIF")}));
 }
 
-TEST(Files, CopyReplacesTheTarget)
-{
-    QTemporaryDir dir;
-    touch(dir.path() + QStringLiteral("/a"), "new");
-    touch(dir.path() + QStringLiteral("/b"), "old and longer");
-    EXPECT_TRUE(platform::copyFile(dir.path() + QStringLiteral("/a"), dir.path() + QStringLiteral("/b")));
-    EXPECT_EQ(slurp(dir.path() + QStringLiteral("/b")), QByteArray("new"));
-    EXPECT_FALSE(platform::copyFile(dir.path() + QStringLiteral("/missing"), dir.path() + QStringLiteral("/b")));
-}

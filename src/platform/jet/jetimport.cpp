@@ -157,25 +157,6 @@ std::optional<std::array<qint64, 5>> identify(const QString& path)
 
 } // namespace
 
-JetImportResult convertJetToSqlite(const QString& jetPath, const QString& sqlitePath)
-{
-    const DatabaseFormat format = databaseFormat(jetPath);
-    if (!isJet(format)) {
-        const QString problem = databaseFormatProblem(jetPath, format);
-        return {false, problem.isEmpty() ? cannotConvert(jetPath, QStringLiteral("it is not a Jet database")) : problem, {}};
-    }
-    const int fd = ::open(QFile::encodeName(sqlitePath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int e = errno;
-        return {false,
-                cannotConvert(jetPath, QStringLiteral("the new database \"%1\" cannot be created (%2)")
-                                           .arg(sqlitePath, errnoText(e))),
-                {}};
-    }
-    ::close(fd);
-    return convertInto(jetPath, sqlitePath);
-}
-
 JetConversion::JetConversion(const QString& path) : m_path(path)
 {
     const DatabaseFormat format = databaseFormat(path);
@@ -300,19 +281,6 @@ JetImportResult JetConversion::commit()
     m_temp.clear();
     m_message.clear();
     return {true, {}, m_kept};
-}
-
-JetImportResult convertJetInPlace(const QString& path)
-{
-    const DatabaseFormat format = databaseFormat(path);
-    if (format == DatabaseFormat::Sqlite)
-        return {true, {}, {}};
-    if (!isJet(format))
-        return {false, databaseFormatProblem(path, format), {}};
-    JetConversion conversion(path);
-    if (!conversion.ok())
-        return {false, conversion.message(), {}};
-    return conversion.commit();
 }
 
 } // namespace platform

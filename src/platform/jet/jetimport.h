@@ -17,26 +17,18 @@ struct JetImportResult {
     QString keptOriginal;
 };
 
-// Converts the Jet file at jetPath into a new SQLite database at sqlitePath: every user table with
-// its columns in design order, each declared with the type that names its Jet type and size
-// (BIT, BYTE, SHORT, LONG, CURRENCY, SINGLE, DOUBLE, DATETIME, BINARY(n), TEXT(n), LONGBINARY,
-// LONGTEXT, GUID, DECIMAL(p,s)), and every row. NULL stays apart from empty text; Yes/No becomes
-// 0 or 1; a Single becomes the shortest decimal that gives the float back; dates become
-// "YYYY-MM-DD HH:MM:SS" text (a number outside the years 100 to 9999 is kept as the number);
-// a Replication ID becomes "{8-4-4-4-12}" text. Indexes, keys, relations, defaults and the
-// AutoNumber and Required flags are not carried over.
-// sqlitePath must not exist. The Jet file is only read. The reading runs in a child process, so a
-// damaged file that makes the reader crash, loop or complain is refused; on any failure nothing
-// is left at sqlitePath.
-[[nodiscard]] JetImportResult convertJetToSqlite(const QString& jetPath, const QString& sqlitePath);
-
-// Converts a database file in place when it is a Jet file; an SQLite file is left as it is (ok,
-// keptOriginal empty). Other files are refused with databaseFormatProblem's message. See
-// JetConversion for the steps; on failure the file is as it was.
-[[nodiscard]] JetImportResult convertJetInPlace(const QString& path);
-
-// An in-place conversion in two steps, so that a caller can work on the converted database and
-// replace the original only when its own work is complete.
+// An in-place conversion of a Jet file into an SQLite database, in two steps, so that a caller
+// can work on the converted database and replace the original only when its own work is complete.
+//
+// The conversion takes every user table with its columns in design order, each declared with the
+// type that names its Jet type and size (BIT, BYTE, SHORT, LONG, CURRENCY, SINGLE, DOUBLE,
+// DATETIME, BINARY(n), TEXT(n), LONGBINARY, LONGTEXT, GUID, DECIMAL(p,s)), and every row. NULL
+// stays apart from empty text; Yes/No becomes 0 or 1; a Single becomes the shortest decimal that
+// gives the float back; dates become "YYYY-MM-DD HH:MM:SS" text (a number outside the years 100
+// to 9999 is kept as the number); a Replication ID becomes "{8-4-4-4-12}" text. Indexes, keys,
+// relations, defaults and the AutoNumber and Required flags are not carried over. The reading
+// runs in a child process, so a damaged file that makes the reader crash, loop or complain is
+// refused.
 //
 // The constructor converts the Jet file into a temporary file in the same folder. commit() then
 // keeps the original beside it as "<file name>.jet" and renames the temporary file over the
