@@ -181,7 +181,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     RunFile templateFile{templatePath, nullptr};
     std::optional<platform::Database> db;
     std::optional<platform::Transaction> tx;
-    if (guarded(h, [&] {
+    if (h([&] {
             templateFile.prepare();
             db.emplace(templateFile.openPath());
             tx.emplace(*db);
@@ -193,7 +193,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // then generates the template's variable name unchanged.
     {
         std::optional<platform::Recordset> defs;
-        guarded(h, [&] {
+        h([&] {
             if (!db)
                 throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
             defs.emplace(platform::Recordset::table(*db, kPatternTable));
@@ -232,7 +232,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // name is removed.
     bool rebuilt = false;
     if (db) {
-        rebuilt = guarded(h, [&] {
+        rebuilt = h([&] {
             if (db->tableDefs().contains(kDefsTable))
                 db->deleteTableDef(kDefsTable);
             platform::TableDef def = db->tableDef(kTemplateTable);
@@ -249,7 +249,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // be the only copy of someone's limits.
     bool keepComponent = false;
     if (rebuilt && platform::fileExists(previousPath)) {
-        guarded(h, [&] {
+        h([&] {
             try {
                 previousFile.prepare();
             } catch (const environment::RunTimeError&) {
@@ -275,9 +275,9 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
         std::optional<PreviousRecords> lean;
         std::optional<platform::Recordset> previous;
         bool found = false;
-        guarded(h, [&] { found = component.database().tableDefs().contains(kDefsTable); });
+        h([&] { found = component.database().tableDefs().contains(kDefsTable); });
         if (found) {
-            guarded(h, [&] {
+            h([&] {
                 if (!ReadPreviousRecords(component, lean))
                     previous.emplace(PreviousRecordsForTakeover(component));
             });
@@ -299,7 +299,7 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // 12. The template's changes made permanent.
     bool committed = false;
     if (rebuilt) {
-        committed = guarded(h, [&] { tx->commit(); });
+        committed = h([&] { tx->commit(); });
     }
     tx.reset();
     db.reset();

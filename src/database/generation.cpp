@@ -216,16 +216,16 @@ bool Generator::loadTemplates()
 {
     std::optional<platform::Statement> read;
     std::optional<platform::Recordset> rows;
-    if (!guarded(h, [&] {
+    if (!h([&] {
             read.emplace(db, TemplateReadSql());
             rows.emplace(platform::Recordset::query(*read));
         }))
         return false;
     qint16 n = 0;
-    guarded(h, [&] { n = environment::toInt16(rows->recordCount()); });
+    h([&] { n = environment::toInt16(rows->recordCount()); });
     if (n <= 0)
         return false;
-    return guarded(h, [&] {
+    return h([&] {
         rows->moveFirst();
         const int c = rows->fieldCount();
         templates.assign(size_t(n) + 1, std::vector<QVariant>(size_t(c) + 1));
@@ -277,7 +277,7 @@ void Generator::run(const std::function<bool(int)>& served)
 {
     // Without its target or its templates nothing can be generated: the failure is reported
     // once instead of for every statement of every record.
-    if (!guarded(h, [&] { openTarget(); }))
+    if (!h([&] { openTarget(); }))
         return;
     if (!loadTemplates())
         return;
@@ -331,7 +331,7 @@ void Generator::writeRecord(int slot, int row, int record)
     current = out.rows++;
     out.cells.resize(out.cells.size() + size_t(columnCount));
     out.assigned.resize(out.assigned.size() + size_t(columnCount), 0);
-    guarded(h, [&] { setTarget(idColumn, QVariant(qint64(record))); });
+    h([&] { setTarget(idColumn, QVariant(qint64(record))); });
     for (int f = 1; f < columnCount; ++f)
         fillColumn(f, slot, row);
 }
@@ -343,7 +343,7 @@ void Generator::fillColumn(int f, int slot, int row)
     if (!h([&] { t = &values.at(environment::checkIndex(f, 0, int(values.size()) - 1)); }))
         return;
     if (!isText(*t)) {
-        guarded(h, [&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : copied(*t)); });
+        h([&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : copied(*t)); });
         return;
     }
     const QString& text = *static_cast<const QString*>(t->constData());
@@ -364,7 +364,7 @@ void Generator::fillColumn(int f, int slot, int row)
         }
         // The bit and servo numbers are put in in a working text, then copied once.
         if (hasPlaceholder(value)) {
-            guarded(h, [&] {
+            h([&] {
                 const QString* bit = bitText();
                 if (!bit)
                     return;
@@ -383,7 +383,7 @@ void Generator::fillColumn(int f, int slot, int row)
             });
         }
     }
-    guarded(h, [&] { setTarget(f, QVariant(std::move(value))); });
+    h([&] { setTarget(f, QVariant(std::move(value))); });
 }
 
 const QString* Generator::bitText()
@@ -415,7 +415,7 @@ QString Generator::varName(const QString& templateValue, int row)
     MachineName* kept[2] = {nullptr, nullptr};
     MachineName* toKeep[2] = {nullptr, nullptr};
     for (int k = 0; k < 2; ++k) {
-        guarded(h, [&] {
+        h([&] {
             const qint16 part = toWholeNumber(targetValue(partColumn));
             const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
             MachineName& cached = nameCache[size_t(row) * 2 + size_t(k)];
@@ -455,7 +455,7 @@ QString Generator::varName(const QString& templateValue, int row)
     }
     // The bit number goes into both forms before the renaming, so that the component database
     // is searched for the names the records really carry.
-    guarded(h, [&] {
+    h([&] {
         const QString* bit = bitText();
         for (QString& candidate : candidates)
             replaceBitPlaceholders(candidate, bit);
@@ -467,7 +467,7 @@ QString Generator::varName(const QString& templateValue, int row)
     VarNameInQuelleErsetzen(ctx, component, naming, mode == 0 ? chosen : candidates[0],
                             mode == 1 ? chosen : candidates[1]);
     QString value;
-    guarded(h, [&] {
+    h([&] {
         environment::checkIndex(mode, 0, 1);
         value = chosen;
     });
@@ -514,7 +514,7 @@ std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Databa
     for (int r = 0; r < records.rows; ++r) {
         yield();
         const char* assigned = &records.assigned[size_t(r) * c];
-        const bool written = guarded(h, [&] {
+        const bool written = h([&] {
             if (!insert || std::memcmp(assigned, lastAssigned, c) != 0) {
                 std::unique_ptr<platform::Statement>& st = statements[std::vector<char>(assigned, assigned + c)];
                 if (!st) {

@@ -122,7 +122,7 @@ void VarNameInQuelleErsetzen(environment::Context& ctx, ComponentDatabase& compo
     const QString& oldName = studio ? NameVW32 : NameVWStudio;
     const QString& newName = studio ? NameVWStudio : NameVW32;
 
-    guarded(h, [&] { component.renameRecords(oldName, newName); });
+    h([&] { component.renameRecords(oldName, newName); });
 }
 
 void CategorieNachCategoryID(environment::Context& ctx, ComponentDatabase& component)
@@ -131,12 +131,12 @@ void CategorieNachCategoryID(environment::Context& ctx, ComponentDatabase& compo
         return;
     environment::Handler h(ctx, QStringLiteral("CategorieNachCategoryID"));
     std::optional<platform::TableDef> def;
-    guarded(h, [&] { def.emplace(component.database().tableDef(kDefsTable)); });
+    h([&] { def.emplace(component.database().tableDef(kDefsTable)); });
     if (!def)
         return;
     for (const platform::FieldDef& field : def->fields) {
         if (field.name.toUpper() == kOldCategoryColumn)
-            guarded(h, [&] { component.database().renameField(kDefsTable, field.name, kColumnCategoryId); });
+            h([&] { component.database().renameField(kDefsTable, field.name, kColumnCategoryId); });
     }
 }
 

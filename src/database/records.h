@@ -101,18 +101,4 @@ inline bool hasValue(const QVariant& v)
 // Null", text that is no number and binary data 13 "Type mismatch", a value out of range 6.
 qint16 toWholeNumber(const QVariant& v);
 
-// Runs one statement of a procedure through its handler, with engine failures reported as
-// run-time errors carrying the engine's number and message.
-template <typename Statement>
-bool guarded(environment::Handler& h, Statement&& statement)
-{
-    return h([&] {
-        try {
-            std::forward<Statement>(statement)();
-        } catch (const platform::DbError& e) {
-            throw environment::RunTimeError(e.number, e.description, QStringLiteral("SQLite"));
-        }
-    });
-}
-
 } // namespace database

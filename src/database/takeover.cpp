@@ -244,7 +244,7 @@ void warnAboutExtraColumns(environment::Context& ctx, environment::Handler& h)
 void checkAdditionalFields(environment::Context& ctx, environment::Handler& h, platform::Database& db)
 {
     platform::TableDef generated;
-    if (!guarded(h, [&] { generated = db.tableDef(kDefsTable); }))
+    if (!h([&] { generated = db.tableDef(kDefsTable); }))
         return;
     const QStringList& fields = ctx.project.AdditionalFields;
     for (qsizetype k = 1; k < fields.size(); ++k) {
@@ -345,7 +345,7 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     int keyColumns[3] = {};
     int valueColumns[5] = {};
     std::optional<FirstByKey> first;
-    guarded(h, [&] {
+    h([&] {
         const char* const names[3] = {"machine_type", "var_name", "offset_or_bitno"};
         for (int k = 0; k < 3; ++k)
             keyColumns[k] = requiredColumn(generated, names[k]);
@@ -388,7 +388,7 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
 // the warning about columns nothing is configured for.
 void checkBeforeReading(environment::Context& ctx, environment::Handler& h, platform::Database& Database, int columns)
 {
-    guarded(h, [&] { Database.tableDef(kDefsTable); });
+    h([&] { Database.tableDef(kDefsTable); });
     if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
         warnAboutExtraColumns(ctx, h);
 }
@@ -400,7 +400,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
 {
     environment::Handler h(ctx, kProcName);
     int columns = 0;
-    guarded(h, [&] {
+    h([&] {
         if (!PreviousTable)
             throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
         columns = PreviousTable->fieldCount();
@@ -412,7 +412,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     // The previous records, read once. A column the table lacks fails for every record, and
     // each failure is reported.
     int n = 0;
-    guarded(h, [&] { n = PreviousTable->recordCount(); });
+    h([&] { n = PreviousTable->recordCount(); });
     if (n <= 0) {
         PreviousTable.reset();
         return 0;
@@ -424,12 +424,12 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     if (oldCategory >= 0)
         position[kSlotCategory] = oldCategory;
     std::vector<PreviousRecord> previous(static_cast<size_t>(n));
-    guarded(h, [&] { PreviousTable->moveFirst(); });
+    h([&] { PreviousTable->moveFirst(); });
     for (int j = 0; j < n; ++j) {
         for (int s = 0; s < kSlotCount; ++s) {
             if (!kSlotColumns[s])
                 continue;
-            guarded(h, [&] {
+            h([&] {
                 const QVariant& value = position[s] >= 0 ? PreviousTable->value(position[s])
                                                          : PreviousTable->value(QLatin1String(kSlotColumns[s]));
                 const int kept = keptIndex(s);
@@ -437,7 +437,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
                     previous[size_t(j)][size_t(kept)] = value;
             });
         }
-        guarded(h, [&] { PreviousTable->moveNext(); });
+        h([&] { PreviousTable->moveNext(); });
     }
     PreviousTable.reset();
     return takeOver(ctx, h, Database, previous, generated);

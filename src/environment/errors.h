@@ -1,6 +1,7 @@
 #pragma once
 
 #include "environment/context.h"
+#include "platform/dberror.h"
 
 #include <QString>
 
@@ -61,8 +62,9 @@ void WriteServiceLog(Context& ctx, const QString& Text);
 QString ServiceLogPath(const Context& ctx);
 
 // The handler a procedure installs: it runs the procedure's statements one at a time. A statement
-// that fails is reported through ErrorSub under the procedure's name; the program ends when the
-// answer is 1 (with code 2), otherwise the procedure goes on with its next statement.
+// that fails is reported through ErrorSub under the procedure's name (a database failure with the
+// engine's number and "SQLite" as its source); the program ends when the answer is 1 (with code
+// 2), otherwise the procedure goes on with its next statement.
 //
 //     Handler h(ctx, "ReadCommand");
 //     h([&] { p = ...; });
@@ -81,6 +83,8 @@ public:
             return true;
         } catch (const RunTimeError& error) {
             report(error);
+        } catch (const platform::DbError& error) {
+            report(RunTimeError(error.number, error.description, QStringLiteral("SQLite")));
         } catch (const std::exception& error) {
             report(RunTimeError(ErrInternal, QString::fromLocal8Bit(error.what())));
         }

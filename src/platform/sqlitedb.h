@@ -5,6 +5,8 @@
 // file, table definitions with their columns' name, type and size, prepared statements,
 // transactions, and (recordset.h) recordsets.
 
+#include "platform/dberror.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -25,34 +27,6 @@ namespace platform {
 namespace detail {
 struct Connection;
 }
-
-// A failure of the engine or of a request made of it. The number follows the original engine
-// where one of its failures has a counterpart (3021 no current record, 3024 file not found,
-// 3265 item not found, ...); a failure the SQLite library reports carries 3000 plus its result
-// code and the library's message.
-struct DbError : std::exception {
-    DbError(int number, QString description);
-    const char* what() const noexcept override { return m_what.constData(); }
-
-    int number;
-    QString description;
-
-private:
-    QByteArray m_what;
-};
-
-// Numbers of the failures the layer raises itself.
-enum DbErrorNumber : int {
-    DbErrInvalidType = 3259,       // "Invalid field data type."
-    DbErrNoCurrentRecord = 3021,   // "No current record."
-    DbErrFileNotFound = 3024,      // "Could not find file '...'."
-    DbErrTableExists = 3010,       // "Table '...' already exists."
-    DbErrItemNotFound = 3265,      // "Item not found in this collection."
-    DbErrNoTable = 3078,           // the input table cannot be found
-    DbErrObjectClosed = 3420,
-    DbErrUnrecognisedFormat = 3343, // not an SQLite database (a Jet, ACE or other file)      // "Object invalid or no longer set."
-    DbErrEngineBase = 3000,        // plus the SQLite result code
-};
 
 // Column type codes of the original engine's object model.
 enum FieldType : int {
