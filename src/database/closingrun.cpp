@@ -344,27 +344,14 @@ QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std:
     if (column < 0)
         return counts;
     auto skipped = leftOut.begin();
-    // Runs of equal names (a machine's records follow each other) are counted in one step.
-    QString name;
-    int run = 0;
     for (int r = 0; r < records.rows; ++r) {
         if (skipped != leftOut.end() && *skipped == r) {
             ++skipped;
             continue;
         }
         const QVariant& value = records.at(r, column);
-        QString current = records.isAssigned(r, column) && !isAbsent(value) ? value.toString() : QString();
-        if (run > 0 && current == name) {
-            ++run;
-            continue;
-        }
-        if (run > 0)
-            counts[name] += run;
-        name = std::move(current);
-        run = 1;
+        ++counts[isAbsent(value) ? QString() : value.toString()];
     }
-    if (run > 0)
-        counts[name] += run;
     return counts;
 }
 

@@ -1,21 +1,15 @@
 #include "database/generation.h"
+
 #include "database/lookups.h"
 #include "environment/ini.h"
 #include "environment/paths.h"
 #include "environment/projectsettings.h"
-#include "platform/recordset.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <limits>
-#include <map>
-#include <memory>
-#include <optional>
-#include <vector>
 
 namespace database {
 
@@ -26,64 +20,25 @@ constexpr qint64 kCategorySlots11To30 = 310;
 constexpr qint64 kCategorySlots31To50 = 370;
 constexpr double kCategoryKept = 360;
 
-// Lets the window repaint during a long generation. Asking the event loop for every column
-// would cost more than writing the records, so it is asked at most every few milliseconds.
+// Lets the window repaint during a long generation, at most every few milliseconds.
 class Yield {
 public:
     Yield() { m_timer.start(); }
     void operator()()
     {
-        // Even the clock costs more than a record: it is read every few calls.
-        if ((++m_calls & 63) != 0)
-            return;
-        if (m_timer.hasExpired(kIntervalMs)) {
+        if (m_timer.hasExpired(30)) {
             QCoreApplication::processEvents();
             m_timer.restart();
         }
     }
 
 private:
-    static constexpr qint64 kIntervalMs = 30;
     QElapsedTimer m_timer;
-    unsigned m_calls = 0;
 };
-
-const QVariant kAbsent;
 
 [[noreturn]] void itemNotFound()
 {
     throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
-}
-
-// A copy of a template value. Numbers are copied as such: QVariant's own copy goes through an
-// indirect call per value.
-QVariant copied(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Double:
-        return QVariant(*static_cast<const double*>(v.constData()));
-    case QMetaType::LongLong:
-        return QVariant(*static_cast<const qlonglong*>(v.constData()));
-    case QMetaType::Int:
-        return QVariant(*static_cast<const int*>(v.constData()));
-    default:
-        return v;
-    }
-}
-
-// A text of its own, exactly as long as its characters: a working text's buffer stays with the
-// working text.
-QString detached(const QString& text)
-{
-    return QString(text.constData(), text.size());
-}
-
-// A working text given new characters in the buffer it has (texts replaced in place then need no
-// new buffer either).
-void setWorking(QString& work, const QString& text)
-{
-    work.resize(0);
-    work.append(text.constData(), text.size());
 }
 
 QVariant slotCategory(const QVariant& t, int slot)
@@ -118,41 +73,33 @@ public:
     }
 
     // served(m): whether the component serves machine m.
-    void run(const std::function<bool(int)>& served);
-    GeneratedRecords take() { return std::move(out); }
+    GeneratedRecords run(const std::function<bool(int)>& served);
 
 private:
     void openTarget();
     bool loadTemplates();
-    void describeTarget();
-    void reserve();
-    void writeRecord(int slot, int row, int record);
-    void fillColumn(int f, int slot, int row);
-    QString varName(const QString& templateValue, int row);
-    // Whether texts of these sizes stay within the positions ReplaceSearchItem can report: only
-    // then does a replacement never report, and its result can be kept for the next slots.
-    static bool keepable(qsizetype a, qsizetype b) { return a + b < 16000; }
-    // The record's offset_or_bitno plus 1 as text, none while it has no value.
-    const QString* bitText();
-    void replaceBitPlaceholders(QString& value, const QString* bit);
-    bool replace(QString& text, const QString& placeholder, const QString& by)
+    void generateRecord(int slot, const std::vector<QVariant>& values, int record);
+    void fillColumn(int f, int slot, const std::vector<QVariant>& values);
+    QString varName(const QString& templateValue);
+    // "###text", "###Servo" and "###parameter" of a text, once the record's offset_or_bitno has a
+    // value.
+    void replaceBitPlaceholders(QString& text);
+    QString replace(const QString& text, const QString& placeholder, const QString& by)
     {
-        return ReplaceSearchItemInPlace(ctx, text, placeholder, by);
+        return ReplaceSearchItem(ctx, text, placeholder, by);
     }
-    // Every placeholder starts with "#": a text without one has nothing to replace.
-    static bool hasPlaceholder(const QString& text) { return text.contains(QLatin1Char('#')); }
     // A field of the record being generated: absent until assigned.
     const QVariant& targetValue(int position) const
     {
         if (position < 0)
             itemNotFound();
-        return out.isAssigned(current, position) ? out.at(current, position) : kAbsent;
+        return out.at(current, position);
     }
     void setTarget(int position, QVariant value)
     {
         if (position < 0)
             itemNotFound();
-        out.set(current, position, std::move(value));
+        out.at(current, position) = std::move(value);
     }
 
     environment::Handler& h;
@@ -165,134 +112,64 @@ private:
 
     GeneratedRecords out;
     int current = -1; // the record being generated
-    // templates[r][j]: value of column j of template row r (rows from 1, columns 0..c).
-    std::vector<std::vector<QVariant>> templates;
-    int columnCount = 0;
-    int idColumn = -1;
+    std::vector<std::vector<QVariant>> templates; // in ID order, every column
+    // The columns the generation treats apart, found by their names in capitals.
+    enum class ColumnKind { Other, VarName, CategoryId };
+    std::vector<ColumnKind> kinds;
     int partColumn = -1;
     int offsetColumn = -1;
-    std::vector<char> isVarName;
-    std::vector<char> isCategoryId;
-
     QString machineName;
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
-    // Working text for the placeholders of other text columns.
-    QString work;
-
-    // What the machine's name makes of a template text is the same in every slot of the machine:
-    // kept per template row and column (text columns) or per row and naming system (variable
-    // names), tagged with the machine run they were made in.
-    int machineRun = 0;
-    struct MachineText {
-        int run = -1;
-        QString text;
-    };
-    struct MachineName {
-        int run = -1;
-        qint16 part = 0;
-        bool hadPlaceholder = false;
-        QString text;
-    };
-    std::vector<MachineText> textCache;   // [row * columnCount + column]
-    std::vector<MachineName> nameCache;   // [row * 2 + system]
-    qint16 lastBit = 0;
-    QString lastBitText;
-    // The last text each column made from the numbers of the slot: the next record of the slot
-    // with the same text (and the same bit number, where the text has a place for it) shares it.
-    int slotRun = 0;
-    struct SlotText {
-        int run = -1;
-        bool usesBit = false;
-        qint16 bit = 0;
-        QString from;
-        QString made;
-    };
-    std::vector<SlotText> slotTexts; // [column]
 };
-
-bool Generator::loadTemplates()
-{
-    std::optional<platform::Statement> read;
-    std::optional<platform::Recordset> rows;
-    if (!h([&] {
-            read.emplace(db, TemplateReadSql());
-            rows.emplace(platform::Recordset::query(*read));
-        }))
-        return false;
-    qint16 n = 0;
-    h([&] { n = environment::toInt16(rows->recordCount()); });
-    if (n <= 0)
-        return false;
-    return h([&] {
-        rows->moveFirst();
-        const int c = rows->fieldCount();
-        templates.assign(size_t(n) + 1, std::vector<QVariant>(size_t(c) + 1));
-        for (int r = 1; r <= n; ++r) {
-            for (int j = 0; j < c; ++j)
-                templates[r][j] = rows->value(j);
-            rows->moveNext();
-            yield();
-        }
-    });
-}
 
 void Generator::openTarget()
 {
     if (!db.hasTableDef(kDefsTable))
         throw platform::DbError(platform::DbErrNoTable,
                                 QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
-    for (const platform::FieldDef& field : db.tableDef(kDefsTable).fields)
+    for (const platform::FieldDef& field : db.tableDef(kDefsTable).fields) {
         out.columns << field.name;
-}
-
-void Generator::describeTarget()
-{
-    columnCount = out.columnCount();
-    isVarName.assign(columnCount, 0);
-    isCategoryId.assign(columnCount, 0);
-    for (int f = 0; f < columnCount; ++f) {
-        const QString name = out.columns.at(f).toUpper();
-        isVarName[f] = name == kColumnVarName.toUpper();
-        isCategoryId[f] = name == kColumnCategoryId.toUpper();
+        const QString name = field.name.toUpper();
+        kinds.push_back(name == kColumnVarName.toUpper()       ? ColumnKind::VarName
+                        : name == kColumnCategoryId.toUpper() ? ColumnKind::CategoryId
+                                                               : ColumnKind::Other);
     }
-    idColumn = out.columnIndex(kColumnId);
     partColumn = out.columnIndex(kColumnPart);
     offsetColumn = out.columnIndex(kColumnOffset);
 }
 
-// Room for the records the editing state asks for, up to the last record number.
-void Generator::reserve()
+bool Generator::loadTemplates()
 {
-    qint64 slotTotal = 0;
-    for (int m = 1; m <= environment::kMaxMachines; ++m)
-        slotTotal += std::clamp<qint64>(state.NumberOfServos[m], 0, environment::kMaxSlots);
-    const qint64 records = std::min<qint64>(slotTotal * qint64(templates.size() - 1), std::numeric_limits<qint16>::max());
-    out.cells.reserve(size_t(records) * size_t(columnCount));
-    out.assigned.reserve(size_t(records) * size_t(columnCount));
+    std::vector<std::vector<QVariant>> rows;
+    if (!h([&] {
+            platform::Statement read(db, TemplateReadSql());
+            while (read.step()) {
+                std::vector<QVariant>& row = rows.emplace_back();
+                for (int c = 0; c < read.columnCount(); ++c)
+                    row.push_back(read.value(c));
+            }
+        }))
+        return false;
+    // The number of templates is a 16-bit count.
+    qint16 n = 0;
+    h([&] { n = environment::toInt16(qint64(rows.size())); });
+    templates = std::move(rows);
+    return n > 0;
 }
 
-void Generator::run(const std::function<bool(int)>& served)
+GeneratedRecords Generator::run(const std::function<bool(int)>& served)
 {
     // Without its target or its templates nothing can be generated: the failure is reported
     // once instead of for every statement of every record.
-    if (!h([&] { openTarget(); }))
-        return;
-    if (!loadTemplates())
-        return;
-    describeTarget();
-    reserve();
-    textCache.assign(templates.size() * size_t(columnCount), MachineText());
-    nameCache.assign(templates.size() * 2, MachineName());
-    slotTexts.assign(size_t(columnCount), SlotText());
-
+    if (!h([&] { openTarget(); }) || !loadTemplates())
+        return std::move(out);
     const QStringList& machines = ctx.project.ExistingMachines;
     if (machines.isEmpty()) {
         h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
-        return;
+        return std::move(out);
     }
-    const int rows = int(templates.size()) - 1;
     int record = 1;
     for (int m = 1; m < machines.size(); ++m) {
         bool isServed = false;
@@ -303,7 +180,6 @@ void Generator::run(const std::function<bool(int)>& served)
         if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
             continue;
         machineName = machines.at(m);
-        ++machineRun;
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
             h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
@@ -311,166 +187,85 @@ void Generator::run(const std::function<bool(int)>& served)
         }
         for (int s = 1; s <= slotCount; ++s) {
             servo = QString::number(state.Servo[m][s]);
-            ++slotRun;
-            for (int r = 1; r <= rows; ++r) {
+            for (const std::vector<QVariant>& values : templates) {
                 yield();
                 // The record number is a 16-bit counter: no record can be numbered beyond it.
                 if (record > std::numeric_limits<qint16>::max()) {
                     h.report(environment::RunTimeError(environment::ErrOverflow, QStringLiteral("Overflow")));
-                    return;
+                    return std::move(out);
                 }
-                writeRecord(s, r, record);
-                ++record;
+                generateRecord(s, values, record++);
             }
         }
     }
+    return std::move(out);
 }
 
-void Generator::writeRecord(int slot, int row, int record)
+void Generator::generateRecord(int slot, const std::vector<QVariant>& values, int record)
 {
     current = out.rows++;
-    out.cells.resize(out.cells.size() + size_t(columnCount));
-    out.assigned.resize(out.assigned.size() + size_t(columnCount), 0);
-    h([&] { setTarget(idColumn, QVariant(qint64(record))); });
-    for (int f = 1; f < columnCount; ++f)
-        fillColumn(f, slot, row);
+    out.cells.resize(out.cells.size() + size_t(out.columnCount()));
+    h([&] { setTarget(out.columnIndex(kColumnId), QVariant(qint64(record))); });
+    for (int f = 1; f < out.columnCount(); ++f)
+        fillColumn(f, slot, values);
 }
 
-void Generator::fillColumn(int f, int slot, int row)
+void Generator::fillColumn(int f, int slot, const std::vector<QVariant>& values)
 {
-    const std::vector<QVariant>& values = templates[row];
     const QVariant* t = nullptr;
-    if (!h([&] { t = &values.at(environment::checkIndex(f, 0, int(values.size()) - 1)); }))
+    if (!h([&] { t = &values.at(size_t(environment::checkIndex(f, 0, int(values.size()) - 1))); }))
         return;
     if (!isText(*t)) {
-        h([&] { setTarget(f, isCategoryId[f] ? slotCategory(*t, slot) : copied(*t)); });
+        h([&] { setTarget(f, kinds[size_t(f)] == ColumnKind::CategoryId ? slotCategory(*t, slot) : *t); });
         return;
     }
-    const QString& text = *static_cast<const QString*>(t->constData());
     QString value;
-    if (isVarName[f]) {
-        value = varName(text, row);
+    if (kinds[size_t(f)] == ColumnKind::VarName) {
+        value = varName(t->toString());
     } else {
-        value = text;
-        if (hasPlaceholder(value)) {
-            MachineText& kept = textCache[size_t(row) * size_t(columnCount) + size_t(f)];
-            if (kept.run == machineRun) {
-                value = kept.text;
-            } else {
-                replace(value, kMachinePlaceholder, machineName);
-                if (keepable(text.size(), machineName.size()))
-                    kept = MachineText{machineRun, value};
-            }
-        }
-        // The bit and servo numbers are put in in a working text, then copied once.
-        if (hasPlaceholder(value)) {
-            h([&] {
-                const QString* bit = bitText();
-                if (!bit)
-                    return;
-                SlotText& last = slotTexts[size_t(f)];
-                if (last.run == slotRun && (!last.usesBit || last.bit == lastBit) && last.from == value) {
-                    value = last.made;
-                    return;
-                }
-                setWorking(work, value);
-                replaceBitPlaceholders(work, bit);
-                QString made = detached(work);
-                // Kept only where no replacement can report (see keepable).
-                if (keepable(value.size(), 3 * std::max(servo.size(), bit->size())))
-                    last = SlotText{slotRun, ContainsSearchItem(value, kTextPlaceholder), lastBit, value, made};
-                value = std::move(made);
-            });
-        }
+        value = replace(t->toString(), kMachinePlaceholder, machineName);
+        // Every placeholder starts with "#": a text without one has no bit number to take.
+        if (value.contains(QLatin1Char('#')))
+            h([&] { replaceBitPlaceholders(value); });
     }
-    h([&] { setTarget(f, QVariant(std::move(value))); });
+    h([&] { setTarget(f, value); });
 }
 
-const QString* Generator::bitText()
+void Generator::replaceBitPlaceholders(QString& text)
 {
     const QVariant& offset = targetValue(offsetColumn);
     if (!hasValue(offset))
-        return nullptr;
-    const qint16 bit = environment::toInt16(qint64(toWholeNumber(offset)) + 1);
-    if (bit != lastBit || lastBitText.isNull()) {
-        lastBit = bit;
-        lastBitText = QString::number(bit);
-    }
-    return &lastBitText;
-}
-
-void Generator::replaceBitPlaceholders(QString& value, const QString* bit)
-{
-    if (!bit || !hasPlaceholder(value))
         return;
-    replace(value, kTextPlaceholder, *bit);
-    replace(value, kServoPlaceholder, servo);
-    replace(value, kParameterPlaceholder, servo);
+    const QString bit = QString::number(environment::toInt16(qint64(toWholeNumber(offset)) + 1));
+    text = replace(text, kTextPlaceholder, bit);
+    text = replace(text, kServoPlaceholder, servo);
+    text = replace(text, kParameterPlaceholder, servo);
 }
 
-QString Generator::varName(const QString& templateValue, int row)
+QString Generator::varName(const QString& templateValue)
 {
-    // The machine stage of each form: kept from an earlier slot of this machine, or made now
-    // (and kept when the part could be read).
-    MachineName* kept[2] = {nullptr, nullptr};
-    MachineName* toKeep[2] = {nullptr, nullptr};
     for (int k = 0; k < 2; ++k) {
         h([&] {
             const qint16 part = toWholeNumber(targetValue(partColumn));
-            const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
-            MachineName& cached = nameCache[size_t(row) * 2 + size_t(k)];
-            if (cached.run == machineRun && cached.part == part) {
-                setWorking(candidates[k], cached.text);
-                kept[k] = &cached;
-                return;
-            }
-            setWorking(candidates[k], pattern);
-            replace(candidates[k], kVarNamePlaceholder, templateValue);
-            if (keepable(pattern.size() + templateValue.size(), 2 * machineName.size())) {
-                cached.part = part;
-                toKeep[k] = &cached;
-            }
+            candidates[k] = replace(naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)],
+                                    kVarNamePlaceholder, templateValue);
         });
     }
-    for (int k = 0; k < 2; ++k) {
-        QString& candidate = candidates[k];
-        if (kept[k]) {
-            if (!kept[k]->hadPlaceholder)
-                continue;
-        } else {
-            const bool hadPlaceholder = hasPlaceholder(candidate);
-            // A second "###machine" can only be there when there was a first one.
-            if (hadPlaceholder && replace(candidate, kMachinePlaceholder, machineName))
-                replace(candidate, kMachinePlaceholder, machineName);
-            if (toKeep[k]) {
-                toKeep[k]->run = machineRun;
-                toKeep[k]->hadPlaceholder = hadPlaceholder;
-                toKeep[k]->text = detached(candidate);
-            }
-            if (!hadPlaceholder)
-                continue;
-        }
-        replace(candidate, kServoPlaceholder, servo);
-        replace(candidate, kParameterPlaceholder, servo);
+    for (QString& candidate : candidates) {
+        candidate = replace(candidate, kMachinePlaceholder, machineName);
+        candidate = replace(candidate, kMachinePlaceholder, machineName);
+        candidate = replace(candidate, kServoPlaceholder, servo);
+        candidate = replace(candidate, kParameterPlaceholder, servo);
     }
     // The bit number goes into both forms before the renaming, so that the component database
     // is searched for the names the records really carry.
     h([&] {
-        const QString* bit = bitText();
         for (QString& candidate : candidates)
-            replaceBitPlaceholders(candidate, bit);
+            replaceBitPlaceholders(candidate);
     });
-    // The record's name is a text of its own, shared by the renamed component records; the
-    // working texts stay with the generator.
-    const int mode = naming.VWStudioMode;
-    const QString chosen = mode == 0 || mode == 1 ? detached(candidates[mode]) : QString();
-    VarNameInQuelleErsetzen(ctx, component, naming, mode == 0 ? chosen : candidates[0],
-                            mode == 1 ? chosen : candidates[1]);
+    VarNameInQuelleErsetzen(ctx, component, naming, candidates[0], candidates[1]);
     QString value;
-    h([&] {
-        environment::checkIndex(mode, 0, 1);
-        value = chosen;
-    });
+    h([&] { value = candidates[environment::checkIndex(naming.VWStudioMode, 0, 1)]; });
     return value;
 }
 
@@ -492,54 +287,40 @@ GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database&
     environment::Handler h(ctx, QStringLiteral("CreateRecordSets"));
     h([&] { environment::GetValidMachines(ctx); }); // read as the original does; the value is not used
     Generator generator(h, db, state, naming, component);
-    generator.run([&](int machine) {
+    return generator.run([&](int machine) {
         return environment::LoadIniBoolean(ctx, QStringLiteral("Project"),
                                            QStringLiteral("ForMachine") + QString::number(machine),
                                            environment::GetCFGPath(ctx), false, false);
     });
-    return generator.take();
 }
 
 std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
 {
     std::vector<int> leftOut;
-    const size_t c = size_t(records.columnCount());
-    if (records.rows == 0 || c == 0)
+    if (records.rows == 0 || records.columnCount() == 0)
         return leftOut;
-    // One statement per set of assigned columns; nearly every record assigns all of them.
-    std::map<std::vector<char>, std::unique_ptr<platform::Statement>> statements;
-    platform::Statement* insert = nullptr;
-    const char* lastAssigned = nullptr;
+    std::optional<platform::Statement> insert;
+    if (!h([&] {
+            QStringList names;
+            QStringList marks;
+            for (const QString& column : records.columns) {
+                names << platform::quoteIdentifier(column);
+                marks << QStringLiteral("?%1").arg(marks.size() + 1);
+            }
+            insert.emplace(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(platform::quoteIdentifier(kDefsTable), names.join(QLatin1Char(',')),
+                                        marks.join(QLatin1Char(','))));
+        })) {
+        for (int r = 0; r < records.rows; ++r)
+            leftOut.push_back(r);
+        return leftOut;
+    }
     Yield yield;
     for (int r = 0; r < records.rows; ++r) {
         yield();
-        const char* assigned = &records.assigned[size_t(r) * c];
         const bool written = h([&] {
-            if (!insert || std::memcmp(assigned, lastAssigned, c) != 0) {
-                std::unique_ptr<platform::Statement>& st = statements[std::vector<char>(assigned, assigned + c)];
-                if (!st) {
-                    QStringList names;
-                    QStringList marks;
-                    for (size_t i = 0; i < c; ++i) {
-                        if (!assigned[i])
-                            continue;
-                        names << platform::quoteIdentifier(records.columns.at(qsizetype(i)));
-                        marks << QStringLiteral("?%1").arg(marks.size() + 1);
-                    }
-                    const QString table = platform::quoteIdentifier(kDefsTable);
-                    st = std::make_unique<platform::Statement>(
-                        db, names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                  .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-                }
-                insert = st.get();
-                lastAssigned = assigned;
-            }
-            int parameter = 0;
-            for (size_t i = 0; i < c; ++i) {
-                if (assigned[i])
-                    insert->bind(++parameter, records.at(r, int(i)));
-            }
+            for (int c = 0; c < records.columnCount(); ++c)
+                insert->bind(c + 1, records.at(r, c));
             insert->execute();
         });
         if (!written)

@@ -19,10 +19,8 @@ namespace database {
 struct GeneratedRecords {
     // The table's columns in table order.
     QStringList columns;
-    // Values row by row; a value the generation did not assign is not written (the column's
-    // default, null, applies).
+    // Values row by row; absent (an invalid QVariant) where the generation assigned nothing.
     std::vector<QVariant> cells;
-    std::vector<char> assigned;
     int rows = 0;
 
     int columnCount() const { return int(columns.size()); }
@@ -32,16 +30,6 @@ struct GeneratedRecords {
     const QVariant& at(int row, int column) const
     {
         return cells[size_t(row) * size_t(columns.size()) + size_t(column)];
-    }
-    bool isAssigned(int row, int column) const
-    {
-        return assigned[size_t(row) * size_t(columns.size()) + size_t(column)] != 0;
-    }
-    void set(int row, int column, QVariant value)
-    {
-        const size_t i = size_t(row) * size_t(columns.size()) + size_t(column);
-        cells[i] = std::move(value);
-        assigned[i] = 1;
     }
 };
 
@@ -56,8 +44,7 @@ GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database&
                                   const environment::EditingState& state, const NamingState& naming,
                                   ComponentDatabase& component);
 
-// Inserts the records into PRESET_DEFS with one prepared statement, in order, each with the
-// values it was given. A record that cannot be written is reported to h and left out; the others
+// Inserts the records into PRESET_DEFS with one prepared statement, in order. A record that cannot be written is reported to h and left out; the others
 // are written. Returns the rows left out.
 std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
 

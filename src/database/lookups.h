@@ -14,11 +14,6 @@ namespace database {
 // overflow and Source comes back unchanged.
 QString ReplaceSearchItem(environment::Context& ctx, const QString& Source, const QString& Search,
                           const QString& Replacement);
-// The same on a text in place: Text becomes what ReplaceSearchItem would return. True when
-// something was replaced. For the generation, which runs this a million times.
-bool ReplaceSearchItemInPlace(environment::Context& ctx, QString& Text, QStringView Search, QStringView Replacement);
-// Whether ReplaceSearchItem would find Search in Source (in any letter case, at any position).
-bool ContainsSearchItem(QStringView Source, QStringView Search);
 
 // Brings the previous variable names in the component database to the naming system in use:
 // records named in the other system's form (in any letter case) get the name in this form.

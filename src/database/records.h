@@ -51,35 +51,11 @@ struct NamingState {
     qint16 VWStudioMode = 0;
 };
 
-// The statements, prepared with bound parameters; text compares without regard to letter case.
-// Template read: every template row in ID order.
+// The template read: every template row in ID order.
 QString TemplateReadSql();
-// Rename lookup: rowid and var_name of every PRESET_DEFS record in table order, read once per run
-// into the map the renames are looked up in (var_name is the only column they write).
-QString RenameLookupSql();
-// Room to reserve for the records of a database's PRESET_DEFS: its highest rowid (records are
-// numbered from 1 as they are written), which the engine finds without reading the table; at
-// most a million. Throws platform::DbError.
-size_t ExpectedDefsRecords(const platform::Database& db);
-
-// Texts compared as the engine compares them without regard to letter case (NOCASE): only the
-// letters a to z fold to A to Z.
-inline char16_t nocaseFold(char16_t c)
-{
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
-// A hash that texts nocaseEqual finds equal share; seed chains it onto a hash of earlier texts.
-quint64 nocaseHash(QStringView text, quint64 seed = 0);
-inline bool nocaseEqual(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (nocaseFold(a[i].unicode()) != nocaseFold(b[i].unicode()))
-            return false;
-    }
-    return true;
-}
+// A text as the engine compares it without regard to letter case (NOCASE): only the letters a
+// to z fold to A to Z. Texts whose keys are equal match.
+QString nocaseKey(QStringView text);
 
 // Values as the generation reads them.
 // True for an absent value.

@@ -59,144 +59,56 @@ constexpr int keptIndex(int s)
     return -1;
 }
 
-// The match key of a record as the engine compares it: machine_type and var_name with the ASCII
-// letters folded (NOCASE), offset_or_bitno by value (a number, or a text that reads as one,
-// compares as that number; other text as it is). Views into the record's values, or into
-// scratch texts for values that are not text already.
-struct KeyView {
-    QStringView machineType;
-    QStringView varName;
+// The match key of a record as the engine compares it: machine_type and var_name without regard
+// to the letter case of A to Z, offset_or_bitno by value (a number, or a text that reads as one,
+// compares as that number; other text as it is).
+struct MatchKey {
+    QString machineType;
+    QString varName;
     bool numeric = true;
     double number = 0;
-    QStringView text;
-    quint64 hash = 0;
+    QString text;
+
+    bool operator==(const MatchKey&) const = default;
 };
 
-bool operator==(const KeyView& a, const KeyView& b)
+size_t qHash(const MatchKey& key, size_t seed = 0)
 {
-    return a.hash == b.hash && a.numeric == b.numeric && (a.numeric ? a.number == b.number : a.text == b.text) &&
-           nocaseEqual(a.machineType, b.machineType) && nocaseEqual(a.varName, b.varName);
+    return qHashMulti(seed, key.machineType, key.varName, key.numeric, key.number, key.text);
 }
 
-// Texts made for key values that are not text; they stay where they are while the keys are used.
-using KeyTexts = std::deque<QString>;
-
-// Text of a key value; false for an absent value or binary data.
-bool keyText(const QVariant& v, KeyTexts& texts, QStringView& out)
+// The text of a key value; none for an absent value or binary data.
+std::optional<QString> keyText(const QVariant& v)
 {
     if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
-        return false;
-    if (isText(v)) {
-        out = *static_cast<const QString*>(v.constData());
-        return true;
-    }
-    out = texts.emplace_back(v.toString());
-    return true;
+        return std::nullopt;
+    return v.toString();
 }
 
-std::optional<KeyView> keyView(const QVariant& machineType, const QVariant& varName, const QVariant& offset,
-                               KeyTexts& texts)
+// The key of a record; none when a part of it is absent (no key matches one without a bit number).
+std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& varName, const QVariant& offset)
 {
-    KeyView key;
-    if (!keyText(machineType, texts, key.machineType) || !keyText(varName, texts, key.varName) ||
-        isAbsent(offset) || offset.typeId() == QMetaType::QByteArray)
+    const std::optional<QString> type = keyText(machineType);
+    const std::optional<QString> name = keyText(varName);
+    const std::optional<QString> bit = keyText(offset);
+    if (!type || !name || !bit)
         return std::nullopt;
+    MatchKey key{nocaseKey(*type), nocaseKey(*name)};
     switch (offset.typeId()) {
     case QMetaType::LongLong:
-        key.number = double(*static_cast<const qlonglong*>(offset.constData()));
-        break;
     case QMetaType::Double:
-        key.number = *static_cast<const double*>(offset.constData());
-        break;
     case QMetaType::Int:
     case QMetaType::Bool:
         key.number = offset.toDouble();
         break;
-    default: {
-        bool ok = false;
-        keyText(offset, texts, key.text);
-        key.number = key.text.trimmed().toDouble(&ok);
-        key.numeric = ok;
+    default:
+        key.number = bit->trimmed().toDouble(&key.numeric);
+        if (!key.numeric)
+            key.text = *bit;
     }
-    }
-    if (key.numeric && key.number == 0)
+    if (!key.numeric || key.number == 0)
         key.number = 0; // -0 compares equal to 0
-    quint64 h = nocaseHash(key.machineType);
-    h = nocaseHash(key.varName, h);
-    if (key.numeric) {
-        quint64 bits = 0;
-        static_assert(sizeof bits == sizeof key.number);
-        std::memcpy(&bits, &key.number, sizeof bits);
-        h ^= bits;
-        h *= 0x9E3779B97F4A7C15ULL;
-        h ^= h >> 32;
-    } else {
-        // Texts that differ only in letter case share the hash; the comparison tells them apart.
-        h = nocaseHash(key.text, ~h);
-    }
-    key.hash = h;
     return key;
-}
-
-// The generated records by key: each key leads to the first record that has it.
-class FirstByKey {
-public:
-    // keyOf(r) gives the key of record r (its views valid while the records are).
-    template <typename KeyOf>
-    FirstByKey(int records, KeyOf&& keyOf)
-    {
-        size_t size = 64;
-        while (size < size_t(records) * 2)
-            size *= 2;
-        m_slots.assign(size, -1);
-        m_keys.resize(size_t(records));
-        for (int r = 0; r < records; ++r) {
-            std::optional<KeyView> key = keyOf(r, m_texts);
-            if (!key)
-                continue;
-            m_keys[size_t(r)] = *key;
-            int* slot = find(*key);
-            if (*slot < 0)
-                *slot = r;
-        }
-    }
-    // The first record with this key, -1 when there is none.
-    int first(const KeyView& key) { return *find(key); }
-
-private:
-    int* find(const KeyView& key)
-    {
-        const size_t mask = m_slots.size() - 1;
-        for (size_t i = size_t(key.hash) & mask;; i = (i + 1) & mask) {
-            if (m_slots[i] < 0 || m_keys[size_t(m_slots[i])] == key)
-                return &m_slots[i];
-        }
-    }
-
-    std::vector<int> m_slots;
-    std::vector<KeyView> m_keys;
-    KeyTexts m_texts;
-};
-
-} // namespace
-
-// The match keys of previous records, in their order; none for a record that has no key.
-struct PreviousKeys {
-    KeyTexts texts;
-    std::vector<std::optional<KeyView>> keys;
-};
-
-namespace {
-
-std::shared_ptr<PreviousKeys> keysOf(const PreviousRecord* records, size_t n)
-{
-    auto keys = std::make_shared<PreviousKeys>();
-    keys->keys.reserve(n);
-    for (size_t j = 0; j < n; ++j) {
-        const PreviousRecord& record = records[j];
-        keys->keys.push_back(keyView(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset], keys->texts));
-    }
-    return keys;
 }
 
 // Raises error 9999 under a handler that reports it as fatal: outside a silent run the program
@@ -295,7 +207,7 @@ platform::Recordset readPrevious(const platform::Database& db, const ComponentDa
                                    QStringLiteral(" FROM ") + table + QStringLiteral(" ORDER BY rowid"));
     std::vector<QVariant> cells;
     while (st.step()) {
-        const qint64 rowid = st.int64(0);
+        const qint64 rowid = st.value(0).toLongLong();
         for (int c = 0; c < int(read.size()); ++c) {
             if (!read[size_t(c)]) {
                 cells.emplace_back();
@@ -342,44 +254,41 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
 
     // The match: the generated records' keys read once into a table from key to the first record
     // that has it.
-    int keyColumns[3] = {};
     int valueColumns[5] = {};
-    std::optional<FirstByKey> first;
-    h([&] {
-        const char* const names[3] = {"machine_type", "var_name", "offset_or_bitno"};
-        for (int k = 0; k < 3; ++k)
-            keyColumns[k] = requiredColumn(generated, names[k]);
+    QHash<MatchKey, int> first;
+    const bool ready = h([&] {
+        const int type = requiredColumn(generated, "machine_type");
+        const int name = requiredColumn(generated, "var_name");
+        const int offset = requiredColumn(generated, "offset_or_bitno");
         for (int v = 0; v < 5; ++v)
             valueColumns[v] = requiredColumn(generated, kValueColumns[v]);
-        first.emplace(generated.rows, [&](int r, KeyTexts& texts) {
-            return keyView(generated.at(r, keyColumns[0]), generated.at(r, keyColumns[1]),
-                           generated.at(r, keyColumns[2]), texts);
-        });
+        for (int r = 0; r < generated.rows; ++r) {
+            const auto key = matchKey(generated.at(r, type), generated.at(r, name), generated.at(r, offset));
+            if (key && !first.contains(*key))
+                first.insert(*key, r);
+        }
     });
-    if (!first)
+    if (!ready)
         return 0;
 
     // For every generated record the last previous record that finds it: its values stay.
     std::vector<int> winner(size_t(generated.rows), -1);
     int matched = 0;
-    const std::shared_ptr<PreviousKeys> keys = keysOf(previous.data(), previous.size());
     for (size_t j = 0; j < previous.size(); ++j) {
-        const std::optional<KeyView>& key = keys->keys[j];
-        if (!key)
-            continue;
-        const int found = first->first(*key);
-        if (found >= 0) {
-            winner[size_t(found)] = int(j);
+        const PreviousRecord& record = previous[j];
+        const auto key = matchKey(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset]);
+        const auto found = key ? first.constFind(*key) : first.constEnd();
+        if (found != first.constEnd()) {
+            winner[size_t(*found)] = int(j);
             ++matched;
         }
     }
-    first.reset();
     for (int r = 0; r < generated.rows; ++r) {
         if (winner[size_t(r)] < 0)
             continue;
         const PreviousRecord& record = previous[size_t(winner[size_t(r)])];
         for (int v = 0; v < 5; ++v)
-            generated.set(r, valueColumns[v], record[size_t(kKeptFirstValue + v)]);
+            generated.at(r, valueColumns[v]) = record[size_t(kKeptFirstValue + v)];
     }
     return matched;
 }
@@ -465,34 +374,15 @@ bool readKeptColumns(const platform::Database& db, std::optional<PreviousRecords
     }
     PreviousRecords read;
     read.columns = int(fields.size());
-    const size_t expected = ExpectedDefsRecords(db);
-    read.records.reserve(expected);
-    read.rowids.reserve(expected);
     QStringList columns{QStringLiteral("rowid")};
     for (int s : kKeptSlots)
         columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
     platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                                    platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
-    // A machine's records follow each other: a machine type like the previous record's shares its
-    // text instead of making one more.
-    std::string lastType;
-    QVariant lastTypeValue;
-    bool haveLast = false;
     while (st.step()) {
-        read.rowids.push_back(st.int64(0));
+        read.rowids.push_back(st.value(0).toLongLong());
         PreviousRecord& record = read.records.emplace_back();
-        const std::string_view type = st.utf8(kKeptMachineType + 1);
-        if (type.data() && haveLast && type == lastType) {
-            record[kKeptMachineType] = lastTypeValue;
-        } else {
-            record[kKeptMachineType] = st.value(kKeptMachineType + 1);
-            haveLast = type.data() != nullptr;
-            if (haveLast) {
-                lastType.assign(type);
-                lastTypeValue = record[kKeptMachineType];
-            }
-        }
-        for (int k = kKeptMachineType + 1; k < kKeptCount; ++k)
+        for (int k = 0; k < kKeptCount; ++k)
             record[size_t(k)] = st.value(k + 1);
     }
     previous.emplace(std::move(read));
@@ -504,7 +394,7 @@ bool readKeptColumns(const platform::Database& db, std::optional<PreviousRecords
 void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const ComponentDatabase& component)
 {
     for (size_t i = 0; i < n; ++i) {
-        if (const QString* renamed = component.renamedName(rowids[i]))
+        if (const QString* renamed = component.currentName(rowids[i]))
             records[i][kKeptVarName] = *renamed;
     }
 }

@@ -51,125 +51,45 @@ void check(sqlite3* db, int rc)
         fail(db, rc);
 }
 
-void toUtf8(QStringView text, std::string& out)
+void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value)
 {
-    const qsizetype n = text.size();
-    const char16_t* a = text.utf16();
-    // Most texts are ASCII: copied while checked, and converted from the start only when not.
-    out.resize(size_t(n));
-    char16_t seen = 0;
-    char* q = out.data();
-    for (qsizetype i = 0; i < n; ++i) {
-        seen |= a[i];
-        q[i] = char(a[i]);
-    }
-    if (seen < 0x80)
-        return;
-    out.resize(size_t(n) * 3);
-    char* p = out.data();
-    const char16_t* u = text.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = u[i];
-        if (c < 0x80) {
-            *p++ = char(c);
-            continue;
-        }
-        if (c < 0x800) {
-            *p++ = char(0xc0 | (c >> 6));
-            *p++ = char(0x80 | (c & 0x3f));
-            continue;
-        }
-        if (c >= 0xd800 && c <= 0xdfff) {
-            if (c <= 0xdbff && i + 1 < n && u[i + 1] >= 0xdc00 && u[i + 1] <= 0xdfff) {
-                c = 0x10000 + ((c - 0xd800) << 10) + (u[++i] - 0xdc00);
-                *p++ = char(0xf0 | (c >> 18));
-                *p++ = char(0x80 | ((c >> 12) & 0x3f));
-                *p++ = char(0x80 | ((c >> 6) & 0x3f));
-                *p++ = char(0x80 | (c & 0x3f));
-                continue;
-            }
-            c = 0xfffd;
-        }
-        *p++ = char(0xe0 | (c >> 12));
-        *p++ = char(0x80 | ((c >> 6) & 0x3f));
-        *p++ = char(0x80 | (c & 0x3f));
-    }
-    out.resize(size_t(p - out.data()));
-}
-
-namespace {
-
-// Hands the value, as the engine stores it, to the sink's function for its kind: null(),
-// integer(qint64), real(double), text(QStringView) or blob(const QByteArray&). The common types
-// are read directly: QVariant's conversions go through its type registry.
-template <typename Sink>
-int storedAs(const QVariant& value, Sink&& sink)
-{
-    if (!value.isValid())
-        return sink.null();
-    switch (value.typeId()) {
+    int rc = SQLITE_OK;
+    switch (value.isNull() ? QMetaType::Nullptr : value.typeId()) {
     case QMetaType::Nullptr:
-        return sink.null();
-    case QMetaType::LongLong:
-        return sink.integer(*static_cast<const qlonglong*>(value.constData()));
-    case QMetaType::Int:
-        return sink.integer(*static_cast<const int*>(value.constData()));
+        rc = sqlite3_bind_null(stmt, position);
+        break;
     case QMetaType::Bool:
+    case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Long:
+    case QMetaType::LongLong:
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
-        return sink.integer(value.toLongLong());
+        rc = sqlite3_bind_int64(stmt, position, value.toLongLong());
+        break;
     case QMetaType::Double:
-        return sink.real(*static_cast<const double*>(value.constData()));
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return value.toULongLong() > quint64(std::numeric_limits<qint64>::max()) ? sink.real(value.toDouble())
-                                                                                : sink.integer(value.toLongLong());
     case QMetaType::Float:
-        return sink.real(value.toDouble());
-    case QMetaType::QByteArray:
-        return sink.blob(*static_cast<const QByteArray*>(value.constData()));
-    case QMetaType::QDate:
-    case QMetaType::QDateTime:
-        return sink.text(value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    case QMetaType::QString:
-        return sink.text(*static_cast<const QString*>(value.constData()));
-    default:
-        return sink.text(value.toString());
+        rc = sqlite3_bind_double(stmt, position, value.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        rc = sqlite3_bind_blob64(stmt, position, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+        break;
     }
-}
-
-} // namespace
-
-void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch)
-{
-    struct Bind {
-        sqlite3_stmt* stmt;
-        int position;
-        std::string* scratch;
-        int null() const { return sqlite3_bind_null(stmt, position); }
-        int integer(qint64 v) const { return sqlite3_bind_int64(stmt, position, v); }
-        int real(double v) const { return sqlite3_bind_double(stmt, position, v); }
-        int blob(const QByteArray& bytes) const
-        {
-            return sqlite3_bind_blob64(stmt, position, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-        }
-        int text(QStringView text) const
-        {
-            // The database stores UTF-8; converting here saves the engine a conversion and an
-            // allocation per value.
-            std::string local;
-            std::string& utf8 = scratch ? *scratch : local;
-            toUtf8(text, utf8);
-            return sqlite3_bind_text64(stmt, position, utf8.data(), utf8.size(),
-                                       scratch ? SQLITE_STATIC : SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
-    };
-    check(db, storedAs(value, Bind{stmt, position, scratch}));
+    default: {
+        const QString text = value.typeId() == QMetaType::QDate || value.typeId() == QMetaType::QDateTime
+                                 ? value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 : value.toString();
+        // A null text is stored as the empty text; a lone surrogate, which UTF-8 cannot hold, as "?".
+        const QByteArray utf8 = text.toUtf8();
+        rc = sqlite3_bind_text64(stmt, position, utf8.isNull() ? "" : utf8.constData(), sqlite3_uint64(utf8.size()),
+                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    }
+    check(db, rc);
 }
 
 QVariant columnValue(sqlite3_stmt* stmt, int column)
@@ -326,10 +246,6 @@ Database::Database(const QString& path, Mode mode)
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(handle, 2000);
-    // The closing run writes whole tables inside one transaction; a cache that holds them saves
-    // spilling pages to the file before the commit.
-    sqlite3_exec(handle, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    sqlite3_exec(handle, "PRAGMA secure_delete = OFF", nullptr, nullptr, nullptr);
     m_conn = std::move(conn);
     m_path = std::move(resolved);
     // A closed database stays one self-contained file; this also tells a file that is not a
@@ -423,9 +339,6 @@ Statement::Statement(std::shared_ptr<Connection> conn, const QString& sql) : m_c
     const int rc = sqlite3_prepare16_v2(m_conn->db, sql.utf16(), int(sql.size() * 2), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
         detail::fail(m_conn->db, rc);
-    // One buffer per parameter, made now: a bound text points into its buffer, which must not
-    // move while the binding lasts (a short string moves with its vector).
-    m_texts.resize(size_t(sqlite3_bind_parameter_count(m_stmt)));
 }
 
 Statement::~Statement()
@@ -435,7 +348,7 @@ Statement::~Statement()
 
 Statement::Statement(Statement&& other) noexcept
     : m_conn(std::move(other.m_conn)), m_stmt(std::exchange(other.m_stmt, nullptr)), m_sql(std::move(other.m_sql)),
-      m_names(std::move(other.m_names)), m_texts(std::move(other.m_texts))
+      m_names(std::move(other.m_names))
 {
 }
 
@@ -447,29 +360,13 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_conn = std::move(other.m_conn);
         m_sql = std::move(other.m_sql);
         m_names = std::move(other.m_names);
-        m_texts = std::move(other.m_texts);
     }
     return *this;
 }
 
 void Statement::bind(int position, const QVariant& value)
 {
-    const bool buffered = position >= 1 && size_t(position) <= m_texts.size();
-    detail::bindValue(m_conn->db, m_stmt, position, value, buffered ? &m_texts[size_t(position) - 1] : nullptr);
-}
-
-void Statement::bindText(int position, QStringView text)
-{
-    if (position < 1 || size_t(position) > m_texts.size())
-        check(m_conn->db, SQLITE_RANGE);
-    std::string& utf8 = m_texts[size_t(position) - 1];
-    detail::toUtf8(text, utf8);
-    check(m_conn->db, sqlite3_bind_text64(m_stmt, position, utf8.data(), utf8.size(), SQLITE_STATIC, SQLITE_UTF8));
-}
-
-void Statement::bindInt64(int position, qint64 value)
-{
-    check(m_conn->db, sqlite3_bind_int64(m_stmt, position, value));
+    detail::bindValue(m_conn->db, m_stmt, position, value);
 }
 
 bool Statement::step()
@@ -501,11 +398,6 @@ int Statement::columnCount() const
     return sqlite3_column_count(m_stmt);
 }
 
-QString Statement::columnName(int column) const
-{
-    return columnNames().value(column);
-}
-
 const QStringList& Statement::columnNames() const
 {
     if (m_names.isEmpty()) {
@@ -519,27 +411,6 @@ const QStringList& Statement::columnNames() const
 QVariant Statement::value(int column) const
 {
     return detail::columnValue(m_stmt, column);
-}
-
-qint64 Statement::int64(int column) const
-{
-    return sqlite3_column_int64(m_stmt, column);
-}
-
-QString Statement::text(int column) const
-{
-    const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    if (!utf8)
-        return QString();
-    return QString::fromUtf8(utf8, sqlite3_column_bytes(m_stmt, column));
-}
-
-std::string_view Statement::utf8(int column) const
-{
-    if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT)
-        return {};
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
-    return std::string_view(bytes, size_t(sqlite3_column_bytes(m_stmt, column)));
 }
 
 // ---- Transaction ---------------------------------------------------------------------------

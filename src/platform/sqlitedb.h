@@ -7,17 +7,11 @@
 
 #include "platform/dberror.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 #include <QVariant>
 
-#include <exception>
 #include <memory>
-#include <string_view>
-#include <utility>
-#include <string>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -133,12 +127,9 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    // Binds a value: a null QVariant as NULL, numbers as numbers, a QByteArray as BLOB, a date as
-    // "yyyy-MM-dd HH:mm:ss" text, everything else as text.
+    // Binds a copy of a value: a null QVariant as NULL, numbers as numbers, a QByteArray as BLOB,
+    // a date as "yyyy-MM-dd HH:mm:ss" text, everything else as text.
     void bind(int position, const QVariant& value);
-    // The same for a text and a whole number, without the detour through QVariant.
-    void bindText(int position, QStringView text);
-    void bindInt64(int position, qint64 value);
     // Moves to the next result row; false when there is none left.
     bool step();
     // Back to before the first row; bindings are kept.
@@ -147,16 +138,9 @@ public:
     void execute();
 
     int columnCount() const;
-    QString columnName(int column) const;
     const QStringList& columnNames() const;
     // Value of a column of the current row: null for NULL, qint64, double, QString or QByteArray.
     QVariant value(int column) const;
-    qint64 int64(int column) const;
-    // Text of a column (a null QString for NULL), without the detour through QVariant.
-    QString text(int column) const;
-    // The UTF-8 bytes of a text column as the engine holds them until the next step; no data for
-    // a value that is not text.
-    std::string_view utf8(int column) const;
 
     const QString& sql() const { return m_sql; }
 
@@ -167,7 +151,6 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
     mutable QStringList m_names;
-    std::vector<std::string> m_texts; // UTF-8 of bound texts, per parameter
 };
 
 // Begins a transaction; rolls it back on destruction unless commit() ran. The destructor never

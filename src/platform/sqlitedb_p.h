@@ -4,8 +4,6 @@
 
 #include "platform/sqlitedb.h"
 
-#include <string>
-
 #include <sqlite3.h>
 
 namespace platform::detail {
@@ -23,11 +21,8 @@ struct Connection {
 void check(sqlite3* db, int rc);
 [[noreturn]] void fail(sqlite3* db, int rc);
 
-// Binds a value. Text is bound as UTF-8: with a scratch buffer, converted into it and bound
-// without a copy (the buffer must stay untouched until the statement has been stepped).
-void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value, std::string* scratch = nullptr);
-// UTF-8 of a text into out, reusing its storage; a lone surrogate becomes U+FFFD.
-void toUtf8(QStringView text, std::string& out);
+// Binds a value as Statement::bind describes.
+void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value);
 QVariant columnValue(sqlite3_stmt* stmt, int column);
 // Steps a statement to its end and resets it; throws DbError on failure.
 void run(sqlite3* db, sqlite3_stmt* stmt);

@@ -405,10 +405,8 @@ protected:
             generated.columns << field.name;
         platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
         while (all.step()) {
-            for (int c = 0; c < generated.columnCount(); ++c) {
+            for (int c = 0; c < generated.columnCount(); ++c)
                 generated.cells.push_back(all.value(c));
-                generated.assigned.push_back(1);
-            }
             ++generated.rows;
         }
         const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
