@@ -272,20 +272,14 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
     // generation are read from the run's name lookup: the previous database itself is never
     // written, as it is replaced below.
     if (rebuilt && component.isOpen()) {
-        std::optional<PreviousRecords> lean;
-        std::optional<platform::Recordset> previous;
+        std::optional<PreviousTable> previous;
         bool found = false;
         h([&] { found = component.database().tableDefs().contains(kDefsTable); });
-        if (found) {
-            h([&] {
-                if (!ReadPreviousRecords(component, lean))
-                    previous.emplace(PreviousRecordsForTakeover(component));
-            });
-        }
-        if (lean || previous) {
+        if (found)
+            h([&] { previous.emplace(ReadPreviousTable(component)); });
+        if (previous) {
             environment::GetAddFields(ctx);
-            outcome.limitsTakenOver = lean ? TakeoverMachineCopyMDBData(ctx, *db, *lean, records)
-                                           : TakeoverMachineCopyMDBData(ctx, *db, previous, records);
+            outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
         }
     }
     component.close();

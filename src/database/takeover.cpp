@@ -3,17 +3,12 @@
 #include "database/records.h"
 #include "environment/errors.h"
 #include "environment/paths.h"
-#include "platform/messages.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/process.h"
 
-#include <QCoreApplication>
+#include <QHash>
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <deque>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -26,38 +21,11 @@ const QString kDatabaseError = QStringLiteral("Database-Error - Contact Administ
 const QString kQuote = QStringLiteral("\"");
 constexpr int kFatalNumber = 9999;
 
-// Slots of a previous record; 6 is not used.
-constexpr int kSlotCount = 15;
-constexpr int kSlotMachineType = 1;
-constexpr int kSlotVarName = 3;
-constexpr int kSlotCategory = 4;
-constexpr int kSlotOffset = 7;
-constexpr int kSlotFirstValue = 10; // abs_min, abs_max, min, max, pass
-const char* const kSlotColumns[kSlotCount] = {"ID",        "machine_type", "type",    "var_name",
-                                              "category_id", "isBitArray", nullptr,   "offset_or_bitno",
-                                              "text",      "page_name",    "abs_min", "abs_max",
-                                              "min",       "max",          "pass"};
+// The standard columns a previous record is read from; the category may still carry its old name.
+const char* const kStandardColumns[] = {"ID",        "machine_type", "type",    "var_name", "category_id",
+                                        "isBitArray", "offset_or_bitno", "text", "page_name", "abs_min",
+                                        "abs_max",   "min",          "max",     "pass"};
 const char* const kValueColumns[] = {"abs_min", "abs_max", "min", "max", "pass"};
-
-// What is kept of a previous record: the key and the values; the other slots are read only
-// for their failures.
-constexpr int kKeptSlots[] = {kSlotMachineType, kSlotVarName,          kSlotOffset,          kSlotFirstValue,
-                              kSlotFirstValue + 1, kSlotFirstValue + 2, kSlotFirstValue + 3, kSlotFirstValue + 4};
-static_assert(int(std::size(kKeptSlots)) == kKeptCount);
-constexpr int kKeptMachineType = 0;
-constexpr int kKeptVarName = 1;
-constexpr int kKeptOffset = 2;
-constexpr int kKeptFirstValue = 3;
-
-// Where slot s is kept in a PreviousRecord, -1 when it is not.
-constexpr int keptIndex(int s)
-{
-    for (int k = 0; k < kKeptCount; ++k) {
-        if (kKeptSlots[k] == s)
-            return k;
-    }
-    return -1;
-}
 
 // The match key of a record as the engine compares it: machine_type and var_name without regard
 // to the letter case of A to Z, offset_or_bitno by value (a number, or a text that reads as one,
@@ -93,7 +61,9 @@ std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& va
     const std::optional<QString> bit = keyText(offset);
     if (!type || !name || !bit)
         return std::nullopt;
-    MatchKey key{nocaseKey(*type), nocaseKey(*name)};
+    MatchKey key;
+    key.machineType = nocaseKey(*type);
+    key.varName = nocaseKey(*name);
     switch (offset.typeId()) {
     case QMetaType::LongLong:
     case QMetaType::Double:
@@ -178,59 +148,6 @@ void checkAdditionalFields(environment::Context& ctx, environment::Handler& h, p
     }
 }
 
-} // namespace
-
-namespace {
-
-platform::Recordset readPrevious(const platform::Database& db, const ComponentDatabase* renames)
-{
-    if (!db.hasTableDef(kDefsTable))
-        throw platform::DbError(platform::DbErrNoTable,
-                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
-    // Texts the takeover never looks at would cost an allocation each.
-    const QString table = platform::quoteIdentifier(kDefsTable);
-    const platform::Statement all(db, QStringLiteral("SELECT * FROM ") + table);
-    const QStringList fields = all.columnNames();
-    QStringList columns{QStringLiteral("rowid")};
-    std::vector<char> read;
-    int varName = -1;
-    for (const QString& field : fields) {
-        bool kept = false;
-        for (int s : kKeptSlots)
-            kept = kept || field.compare(QLatin1String(kSlotColumns[s]), Qt::CaseInsensitive) == 0;
-        if (varName < 0 && field.compare(kColumnVarName, Qt::CaseInsensitive) == 0)
-            varName = int(read.size());
-        read.push_back(kept ? 1 : 0);
-        columns << (kept ? platform::quoteIdentifier(field) : QStringLiteral("NULL"));
-    }
-    platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                                   QStringLiteral(" FROM ") + table + QStringLiteral(" ORDER BY rowid"));
-    std::vector<QVariant> cells;
-    while (st.step()) {
-        const qint64 rowid = st.value(0).toLongLong();
-        for (int c = 0; c < int(read.size()); ++c) {
-            if (!read[size_t(c)]) {
-                cells.emplace_back();
-                continue;
-            }
-            // A name the run renamed reads as renamed, written to the file or not.
-            const QString* renamed = c == varName && renames ? renames->currentName(rowid) : nullptr;
-            cells.push_back(renamed ? QVariant(*renamed) : st.value(c + 1));
-        }
-    }
-    return platform::Recordset::rows(fields, std::move(cells));
-}
-
-} // namespace
-
-platform::Recordset PreviousRecordsForTakeover(ComponentDatabase& component)
-{
-    if (!component.isOpen())
-        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-    return readPrevious(component.database(), &component);
-}
-
-namespace {
 
 // Position of a column of the generated records; a missing one fails as the engine's statement
 // naming it would.
@@ -242,19 +159,39 @@ int requiredColumn(const GeneratedRecords& records, const char* name)
     return column;
 }
 
-// The additional-field check, the match and the writes into the generated records, once the
-// previous records are read.
-template <typename Records>
-int takeOver(environment::Context& ctx, environment::Handler& h, platform::Database& Database, const Records& previous,
-             GeneratedRecords& generated)
+// Position of a column among names, without regard to letter case; -1 when there is none.
+int columnOf(const QStringList& columns, const QString& name)
 {
-    // The generated table does not change from one previous record to the next: its columns are
-    // checked once.
-    checkAdditionalFields(ctx, h, Database);
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
 
-    // The match: the generated records' keys read once into a table from key to the first record
-    // that has it.
+// Reports, for every previous record, each standard column the previous table lacks, as reading
+// it from the record would.
+void reportMissingColumns(environment::Handler& h, const PreviousTable& previous)
+{
+    QStringList missing;
+    for (const char* column : kStandardColumns) {
+        const QString name = QLatin1String(column);
+        if (columnOf(previous.columns, name) < 0 &&
+            !(name == kColumnCategoryId && columnOf(previous.columns, kOldCategoryColumn) >= 0))
+            missing << name;
+    }
+    for (size_t j = 0; j < previous.records.size(); ++j) {
+        for (qsizetype m = 0; m < missing.size(); ++m)
+            h([] { throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection.")); });
+    }
+}
+
+// The match and the writes: for every generated record the last previous record with its key.
+// Returns the number of previous records that found a generated record.
+int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRecords& generated)
+{
     int valueColumns[5] = {};
+    // The first generated record of every key.
     QHash<MatchKey, int> first;
     const bool ready = h([&] {
         const int type = requiredColumn(generated, "machine_type");
@@ -270,155 +207,72 @@ int takeOver(environment::Context& ctx, environment::Handler& h, platform::Datab
     });
     if (!ready)
         return 0;
-
-    // For every generated record the last previous record that finds it: its values stay.
-    std::vector<int> winner(size_t(generated.rows), -1);
     int matched = 0;
-    for (size_t j = 0; j < previous.size(); ++j) {
-        const PreviousRecord& record = previous[j];
-        const auto key = matchKey(record[kKeptMachineType], record[kKeptVarName], record[kKeptOffset]);
+    for (const PreviousRecord& record : previous.records) {
+        const auto key = matchKey(record.machineType, record.varName, record.offset);
         const auto found = key ? first.constFind(*key) : first.constEnd();
-        if (found != first.constEnd()) {
-            winner[size_t(*found)] = int(j);
-            ++matched;
-        }
-    }
-    for (int r = 0; r < generated.rows; ++r) {
-        if (winner[size_t(r)] < 0)
+        if (found == first.constEnd())
             continue;
-        const PreviousRecord& record = previous[size_t(winner[size_t(r)])];
         for (int v = 0; v < 5; ++v)
-            generated.at(r, valueColumns[v]) = record[size_t(kKeptFirstValue + v)];
+            generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
+        ++matched;
     }
     return matched;
 }
 
-// The checks before the previous records are read: the table itself, the generated table, and
-// the warning about columns nothing is configured for.
-void checkBeforeReading(environment::Context& ctx, environment::Handler& h, platform::Database& Database, int columns)
-{
-    h([&] { Database.tableDef(kDefsTable); });
-    if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
-        warnAboutExtraColumns(ctx, h);
-}
-
 } // namespace
 
+PreviousTable ReadPreviousTable(ComponentDatabase& component)
+{
+    const platform::Database& db = component.database();
+    const QString table = platform::quoteIdentifier(kDefsTable);
+    PreviousTable previous;
+    previous.columns = platform::Statement(db, QStringLiteral("SELECT * FROM ") + table).columnNames();
+    // Only the columns kept are read; a missing one reads as absent.
+    QStringList kept{QStringLiteral("rowid")};
+    for (const char* column : {"machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"}) {
+        const int at = columnOf(previous.columns, QLatin1String(column));
+        kept << (at < 0 ? QStringLiteral("NULL") : platform::quoteIdentifier(previous.columns.at(at)));
+    }
+    platform::Statement st(db, QStringLiteral("SELECT ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                                   table + QStringLiteral(" ORDER BY rowid"));
+    while (st.step()) {
+        PreviousRecord& record = previous.records.emplace_back();
+        // A name the run renamed reads as renamed.
+        const QString* renamed = component.currentName(st.value(0).toLongLong());
+        record.machineType = st.value(1);
+        record.varName = renamed ? QVariant(*renamed) : st.value(2);
+        record.offset = st.value(3);
+        for (int v = 0; v < 5; ++v)
+            record.values[size_t(v)] = st.value(4 + v);
+    }
+    return previous;
+}
+
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<platform::Recordset>& PreviousTable, GeneratedRecords& generated)
+                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated)
 {
     environment::Handler h(ctx, kProcName);
     int columns = 0;
     h([&] {
         if (!PreviousTable)
             throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-        columns = PreviousTable->fieldCount();
+        columns = int(PreviousTable->columns.size());
     });
-    checkBeforeReading(ctx, h, Database, columns);
+    h([&] { Database.tableDef(kDefsTable); });
+    if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
+        warnAboutExtraColumns(ctx, h);
     if (!PreviousTable)
         return 0;
-
-    // The previous records, read once. A column the table lacks fails for every record, and
-    // each failure is reported.
-    int n = 0;
-    h([&] { n = PreviousTable->recordCount(); });
-    if (n <= 0) {
-        PreviousTable.reset();
-        return 0;
-    }
-    std::array<int, kSlotCount> position{};
-    for (int s = 0; s < kSlotCount; ++s)
-        position[s] = kSlotColumns[s] ? PreviousTable->fieldIndex(QLatin1String(kSlotColumns[s])) : -1;
-    const int oldCategory = PreviousTable->fieldIndex(kOldCategoryColumn);
-    if (oldCategory >= 0)
-        position[kSlotCategory] = oldCategory;
-    std::vector<PreviousRecord> previous(static_cast<size_t>(n));
-    h([&] { PreviousTable->moveFirst(); });
-    for (int j = 0; j < n; ++j) {
-        for (int s = 0; s < kSlotCount; ++s) {
-            if (!kSlotColumns[s])
-                continue;
-            h([&] {
-                const QVariant& value = position[s] >= 0 ? PreviousTable->value(position[s])
-                                                         : PreviousTable->value(QLatin1String(kSlotColumns[s]));
-                const int kept = keptIndex(s);
-                if (kept >= 0)
-                    previous[size_t(j)][size_t(kept)] = value;
-            });
-        }
-        h([&] { PreviousTable->moveNext(); });
-    }
+    const struct PreviousTable previous = std::move(*PreviousTable);
     PreviousTable.reset();
-    return takeOver(ctx, h, Database, previous, generated);
-}
-
-namespace {
-
-// The kept columns of the previous PRESET_DEFS of db; false when the table lacks one of the
-// columns the takeover reads.
-bool readKeptColumns(const platform::Database& db, std::optional<PreviousRecords>& previous)
-{
-    previous.reset();
-    if (!db.hasTableDef(kDefsTable))
-        throw platform::DbError(platform::DbErrNoTable,
-                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
-    const QStringList fields =
-        platform::Statement(db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kDefsTable)).columnNames();
-    const auto has = [&](const QString& name) {
-        return std::any_of(fields.begin(), fields.end(),
-                           [&](const QString& f) { return f.compare(name, Qt::CaseInsensitive) == 0; });
-    };
-    for (int s = 0; s < kSlotCount; ++s) {
-        if (kSlotColumns[s] && !has(QLatin1String(kSlotColumns[s])) && !(s == kSlotCategory && has(kOldCategoryColumn)))
-            return false;
-    }
-    PreviousRecords read;
-    read.columns = int(fields.size());
-    QStringList columns{QStringLiteral("rowid")};
-    for (int s : kKeptSlots)
-        columns << platform::quoteIdentifier(QLatin1String(kSlotColumns[s]));
-    platform::Statement st(db, QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                                   platform::quoteIdentifier(kDefsTable) + QStringLiteral(" ORDER BY rowid"));
-    while (st.step()) {
-        read.rowids.push_back(st.value(0).toLongLong());
-        PreviousRecord& record = read.records.emplace_back();
-        for (int k = 0; k < kKeptCount; ++k)
-            record[size_t(k)] = st.value(k + 1);
-    }
-    previous.emplace(std::move(read));
-    return true;
-}
-
-// Gives records read from the run's component database the variable names the run's renames gave
-// them (written to the file or not).
-void putRenames(PreviousRecord* records, const qint64* rowids, size_t n, const ComponentDatabase& component)
-{
-    for (size_t i = 0; i < n; ++i) {
-        if (const QString* renamed = component.currentName(rowids[i]))
-            records[i][kKeptVarName] = *renamed;
-    }
-}
-
-} // namespace
-
-bool ReadPreviousRecords(ComponentDatabase& component, std::optional<PreviousRecords>& previous)
-{
-    if (!readKeptColumns(component.database(), previous))
-        return false;
-    putRenames(previous->records.data(), previous->rowids.data(), previous->records.size(), component);
-    return true;
-}
-
-int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database, PreviousRecords& previous,
-                               GeneratedRecords& generated)
-{
-    environment::Handler h(ctx, kProcName);
-    checkBeforeReading(ctx, h, Database, previous.columns);
     if (previous.records.empty())
         return 0;
-    const auto records = std::move(previous.records);
-    previous.records.clear();
-    return takeOver(ctx, h, Database, records, generated);
+    reportMissingColumns(h, previous);
+    // The generated table does not change from one previous record to the next: its columns are
+    // checked once.
+    checkAdditionalFields(ctx, h, Database);
+    return takeOver(h, previous, generated);
 }
 
 } // namespace database

@@ -21,23 +21,6 @@ Recordset Recordset::table(const Database& db, const QString& name)
     return rs;
 }
 
-Recordset Recordset::query(Statement& statement)
-{
-    Recordset rs;
-    rs.load(statement);
-    return rs;
-}
-
-Recordset Recordset::rows(QStringList names, std::vector<QVariant> cells)
-{
-    Recordset rs;
-    rs.m_names = std::move(names);
-    rs.m_cells = std::move(cells);
-    rs.m_rows = rs.m_names.isEmpty() ? 0 : int(rs.m_cells.size() / size_t(rs.m_names.size()));
-    rs.m_cells.resize(size_t(rs.m_rows) * size_t(rs.m_names.size()));
-    return rs;
-}
-
 void Recordset::load(Statement& statement)
 {
     statement.reset();

@@ -23,10 +23,6 @@ class Recordset {
 public:
     // Every row of a table in stored order.
     static Recordset table(const Database& db, const QString& name);
-    // The result rows of a prepared (and bound) statement.
-    static Recordset query(Statement& statement);
-    // Rows already read, row by row (cells holds names.size() values per row).
-    static Recordset rows(QStringList names, std::vector<QVariant> cells);
 
     bool eof() const;
     int recordCount() const;

@@ -391,15 +391,15 @@ protected:
     {
         QString columns = fixtures::kTemplateColumns + extraColumns;
         makePrevious(kComponent, tuned, QStringLiteral("PRESET_DEFS"), columns);
-        platform::Database previous(inst.path(kComponent));
-        std::optional<platform::Recordset> table(platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
-        const int n = takeOverFrom(table);
-        EXPECT_FALSE(table.has_value());
-        return n;
+        return takeOverFrom();
     }
-    // The takeover into the generated table's records, which are then written back.
-    int takeOverFrom(std::optional<platform::Recordset>& table)
+    // The takeover from the component database into the generated table's records, which are
+    // then written back.
+    int takeOverFrom()
     {
+        database::ComponentDatabase component;
+        component.open(inst.path(kComponent));
+        std::optional<database::PreviousTable> table(database::ReadPreviousTable(component));
         database::GeneratedRecords generated;
         for (const platform::FieldDef& field : db->tableDef(QStringLiteral("PRESET_DEFS")).fields)
             generated.columns << field.name;
@@ -410,6 +410,7 @@ protected:
             ++generated.rows;
         }
         const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
+        EXPECT_FALSE(table.has_value());
         db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
         database::WriteGeneratedRecords(h, *db, generated);
@@ -513,11 +514,53 @@ TEST_F(Takeover, AdditionalFieldsAreMatchedInTheirLetterCaseAndAPreviousTableWit
                                            "DOUBLE, max DOUBLE)"),
                             QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) "
                                            "VALUES ('M1', 'M1.S3.Status', 4, 7), ('M1', 'x', 4, 8)")});
-    platform::Database previous(inst.path(kComponent));
-    std::optional<platform::Recordset> table(platform::Recordset::table(previous, QStringLiteral("PRESET_DEFS")));
-    EXPECT_EQ(takeOverFrom(table), 1);
+    EXPECT_EQ(takeOverFrom(), 1);
     EXPECT_EQ(mins(), (QStringList{QStringLiteral("10"), QStringLiteral("7")}));
     const QStringList log = inst.reports();
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].contains(QStringLiteral("/ TakeoverMachineCopyMDBData (Nr. 3265)")));
+}
+
+// The previous table is read by column name, whatever the layout of an older or foreign database.
+TEST_F(Takeover, PreviousTablesOfAnyColumnLayoutAreTakenOver)
+{
+    const struct {
+        const char* why;
+        QString create;
+        QString insert;
+        QStringList mins;
+        int reports;
+    } cases[] = {
+        {"standard columns in another order and letter case, one more column",
+         QStringLiteral("CREATE TABLE PRESET_DEFS (PASS SHORT, Text TEXT(255), Var_Name TEXT(100), MIN DOUBLE, "
+                        "Machine_Type TEXT(50), max DOUBLE, Offset_Or_Bitno SHORT, abs_max DOUBLE, ID LONG, type "
+                        "TEXT(50), category_id LONG, isBitArray BIT, page_name TEXT(100), Abs_Min DOUBLE, part SHORT, "
+                        "Remark TEXT(50))"),
+         // the bit number by value (a text that reads as one too), the last record of a key wins
+         QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) VALUES "
+                        "('m1', 'm1.s3.status', '3', 11), ('M1', 'M1.S3.Status', 4, 13), ('M1', 'M1.S3.Status', 4.0, 15), "
+                        "('M1', 'M1.S3.Status', NULL, 17)"),
+         {QStringLiteral("11"), QStringLiteral("15")}, 0},
+        {"no pass and no text column: each record reports each of them",
+         QStringLiteral("CREATE TABLE PRESET_DEFS (ID LONG, machine_type TEXT(50), type TEXT(50), var_name TEXT(100), "
+                        "CATEGORIE LONG, isBitArray BIT, offset_or_bitno SHORT, page_name TEXT(100), abs_min DOUBLE, "
+                        "abs_max DOUBLE, min DOUBLE, max DOUBLE)"),
+         QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) "
+                        "VALUES ('M1', 'M1.S3.Status', 4, 7), ('M1', 'x', 4, 8)"),
+         {QStringLiteral("0"), QStringLiteral("7")}, 4},
+    };
+    inst.context.project.AdditionalFieldsCount = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        QFile::remove(inst.path(kComponent));
+        QFile::remove(inst.path(QStringLiteral("QELcfglog.txt")));
+        db->execute(QStringLiteral("UPDATE PRESET_DEFS SET min = 0"));
+        fixtures::makeDatabase(inst.path(kComponent), {c.create, c.insert});
+        takeOverFrom();
+        EXPECT_EQ(mins(), c.mins);
+        const QStringList log = inst.reports();
+        EXPECT_EQ(log.size(), c.reports);
+        for (const QString& line : log)
+            EXPECT_TRUE(line.contains(QStringLiteral("/ TakeoverMachineCopyMDBData (Nr. 3265)"))) << line.toStdString();
+    }
 }
