@@ -13,7 +13,6 @@
 #include "platform/jet/jetimport.h"
 #include "platform/messages.h"
 #include "platform/process.h"
-#include "platform/recordset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +25,6 @@ namespace database {
 
 namespace {
 
-const QString kProcName = QStringLiteral("WorkOnMDB");
 const QString kQuote = QStringLiteral("\"");
 const QString kCrLf = QStringLiteral("\r\n");
 // The original engine's "Unrecognized database format".
@@ -106,149 +104,201 @@ bool keepJetOriginal(const QString& path)
     return false;
 }
 
-} // namespace
+// The closing run's database half, phase by phase. Every failure is reported under "WorkOnMDB"
+// unless a phase says otherwise.
+class ClosingRun {
+public:
+    ClosingRun(environment::Context& ctx, const environment::EditingState& state)
+        : ctx(ctx), state(state), h(ctx, QStringLiteral("WorkOnMDB"))
+    {
+    }
+    ClosingRunOutcome run();
 
-ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state)
-{
-    environment::Handler h(ctx, kProcName);
+private:
+    bool findFiles();
+    void copyMachineCopy();
+    void openTemplate();
+    void readNamePatterns();
+    bool rebuildDefs();
+    void generateAndTakeOver();
+    void replaceComponent();
+
+    environment::Context& ctx;
+    const environment::EditingState& state;
+    environment::Handler h;
     ClosingRunOutcome outcome;
-
-    // 1. Paths.
+    NamingState naming;
     QString templatePath;
     QString componentPath;
     QString machineCopyPath;
+    QString previousPath; // the file the takeover reads: the component database or the machine copy's copy
+    std::optional<QTemporaryFile> machineCopy;
+    RunFile templateFile;
+    RunFile previousFile;
+    std::optional<platform::Database> db; // the template database
+    std::optional<platform::Transaction> tx;
+    // A component database that is not a database this program can read is not replaced: it may
+    // be the only copy of someone's limits.
+    bool keepComponent = false;
+    bool committed = false; // the template's new PRESET_DEFS is complete
+};
+
+ClosingRunOutcome ClosingRun::run()
+{
+    if (!findFiles())
+        return outcome; // without a template database there is nothing to do
+    // The template is changed in place, so it keeps its creation time; its last-write time is
+    // set back at the end.
+    const platform::FileTimes templateTimes = platform::readFileTimes(templatePath);
+    copyMachineCopy();
+    openTemplate();
+    readNamePatterns();
+    if (rebuildDefs())
+        generateAndTakeOver();
+    // A run whose PRESET_DEFS could not be rebuilt or committed leaves the component database as
+    // it was.
+    tx.reset();
+    db.reset();
+    if (committed)
+        replaceComponent();
+    templateFile.jet.reset();
+    previousFile.jet.reset();
+    platform::restoreFileTimes(templatePath, templateTimes);
+    return outcome;
+}
+
+// The three databases' paths and the naming system: integrated runs always use the VisiWin 32
+// names. False without a template database.
+bool ClosingRun::findFiles()
+{
     h([&] { templatePath = environment::GetPathSourceOCXMDB(ctx); });
     h([&] { componentPath = environment::GetPathOCXMDB(ctx); });
     h([&] { machineCopyPath = environment::GetPathMachineCopyMDB(ctx, environment::GetQELConfigurationIniPath(ctx)); });
-
-    // 2. Naming system: integrated runs always use the VisiWin 32 names.
-    NamingState naming;
-    if (ctx.mode.IntegratedMode) {
-        naming.VWStudioMode = 0;
-    } else {
-        bool studio = false;
+    bool studio = false;
+    if (!ctx.mode.IntegratedMode) {
         h([&] {
             studio = environment::LoadIniBoolean(ctx, QStringLiteral("Project"), QStringLiteral("VWStudio"),
                                                  ctx.project.ProgramIniPath, false, false);
         });
-        naming.VWStudioMode = studio ? 1 : 0;
     }
-
-    // 3. Without a template database there is nothing to do.
+    naming.VWStudioMode = studio ? 1 : 0;
     if (templatePath.isEmpty())
-        return outcome;
+        return false;
     templatePath = platform::resolvePath(templatePath);
     componentPath = platform::resolvePath(componentPath);
+    previousPath = componentPath;
+    templateFile.path = templatePath;
+    return true;
+}
 
-    // 4. The template's times, set back at the end.
-    const platform::FileTimes templateTimes = platform::readFileTimes(templatePath);
-
-    // 5. Integrated: the machine copy's records are the previous ones. They are read from a copy
-    // in the component folder, so the component database stays as it is until the last step.
-    QString previousPath = componentPath;
-    std::optional<QTemporaryFile> machineCopy;
-    if (ctx.mode.IntegratedMode) {
-        if (machineCopyPath.isEmpty() || !platform::fileExists(machineCopyPath)) {
-            QString name;
-            h([&] { name = environment::GetFileNameOnly(ctx, componentPath); });
-            platform::MessageBox box;
-            box.text = QStringLiteral("Konnte die Datei:") + kQuote + name + kQuote +
-                       QStringLiteral(" in der Vorlage nicht finden!") + kCrLf + kCrLf +
-                       QStringLiteral("Ist das Bild in der Vorlage noch nicht vorhanden (also neu)?") + kCrLf +
-                       QStringLiteral("Dann ist diese Meldung völlig normal und es wird eine neue Datei mit den "
-                                      "Standardwerten erzeugt.");
-            box.title = ctx.process.exeName();
-            box.buttons = platform::Buttons::Ok;
-            box.icon = platform::Icon::Information;
-            h([&] { ctx.messages.show(box); });
-        } else {
-            h([&] {
-                const QFileInfo component(componentPath);
-                machineCopy.emplace(platform::joinPath(component.absolutePath(),
-                                                       QStringLiteral(".") + component.fileName() +
-                                                           QStringLiteral(".machinecopy.XXXXXX")));
-                if (!copyInto(*machineCopy, machineCopyPath)) {
-                    machineCopy.reset();
-                    environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
-                }
-                previousPath = machineCopy->fileName();
-            });
-        }
+// Integrated: the machine copy's records are the previous ones. They are read from a copy in the
+// component folder, so the component database stays as it is until the last phase.
+void ClosingRun::copyMachineCopy()
+{
+    if (!ctx.mode.IntegratedMode)
+        return;
+    if (machineCopyPath.isEmpty() || !platform::fileExists(machineCopyPath)) {
+        QString name;
+        h([&] { name = environment::GetFileNameOnly(ctx, componentPath); });
+        platform::MessageBox box;
+        box.text = QStringLiteral("Konnte die Datei:") + kQuote + name + kQuote +
+                   QStringLiteral(" in der Vorlage nicht finden!") + kCrLf + kCrLf +
+                   QStringLiteral("Ist das Bild in der Vorlage noch nicht vorhanden (also neu)?") + kCrLf +
+                   QStringLiteral("Dann ist diese Meldung völlig normal und es wird eine neue Datei mit den "
+                                  "Standardwerten erzeugt.");
+        box.title = ctx.process.exeName();
+        box.buttons = platform::Buttons::Ok;
+        box.icon = platform::Icon::Information;
+        h([&] { ctx.messages.show(box); });
+        return;
     }
+    h([&] {
+        const QFileInfo component(componentPath);
+        machineCopy.emplace(platform::joinPath(component.absolutePath(), QStringLiteral(".") + component.fileName() +
+                                                                              QStringLiteral(".machinecopy.XXXXXX")));
+        if (!copyInto(*machineCopy, machineCopyPath)) {
+            machineCopy.reset();
+            environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
+        }
+        previousPath = machineCopy->fileName();
+    });
+}
 
-    // The template database, converted first when it is a Jet file, is opened once for the run
-    // and written inside one transaction.
-    RunFile templateFile{templatePath, nullptr};
-    std::optional<platform::Database> db;
-    std::optional<platform::Transaction> tx;
-    if (h([&] {
+// The template database, converted first when it is a Jet file, is opened once for the run and
+// written inside one transaction.
+void ClosingRun::openTemplate()
+{
+    if (!h([&] {
             templateFile.prepare();
             db.emplace(templateFile.openPath());
             tx.emplace(*db);
-        }) == false) {
+        }))
         db.reset();
-    }
+}
 
-    // 6. Name patterns. A failure while reading the rows is not reported: part 1 of both systems
-    // then generates the template's variable name unchanged.
-    {
-        std::optional<platform::Recordset> defs;
-        h([&] {
+// The name patterns of Source_DEFS. A failure while reading the rows is not reported: part 1 of
+// both systems then generates the template's variable name unchanged.
+void ClosingRun::readNamePatterns()
+{
+    QStringList columns;
+    std::vector<std::vector<QVariant>> rows;
+    if (!h([&] {
             if (!db)
                 throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-            defs.emplace(platform::Recordset::table(*db, kPatternTable));
-        });
-        if (defs) {
-            auto silently = [&](auto&& statement) {
-                try {
-                    statement();
-                } catch (const platform::DbError&) {
-                    naming.VarNamePatterns[0][1] = kVarNamePlaceholder;
-                    naming.VarNamePatterns[1][1] = kVarNamePlaceholder;
-                } catch (const environment::RunTimeError&) {
-                    naming.VarNamePatterns[0][1] = kVarNamePlaceholder;
-                    naming.VarNamePatterns[1][1] = kVarNamePlaceholder;
-                }
-            };
-            while (!defs->eof()) {
-                for (int i = 0; i <= 1; ++i) {
-                    silently([&] {
-                        if (defs->value(QStringLiteral("System")).toString().toUpper() != kSystemNames[i])
-                            return;
-                        const int part = environment::checkIndex(toWholeNumber(defs->value(QStringLiteral("Part"))),
-                                                                 1, kMaxParts);
-                        const QVariant name = defs->value(QStringLiteral("Var_Name"));
-                        if (isAbsent(name))
-                            environment::raise(94, QStringLiteral("Invalid use of Null"));
-                        naming.VarNamePatterns[i][part] = name.toString();
-                    });
-                }
-                silently([&] { defs->moveNext(); });
+            if (!db->hasTableDef(kPatternTable))
+                throw platform::DbError(platform::DbErrNoTable,
+                                        QStringLiteral("The engine cannot find the input table or query '%1'.")
+                                            .arg(kPatternTable));
+            platform::Statement all(*db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kPatternTable));
+            rows = readRows(all, &columns);
+        }))
+        return;
+    const auto field = [&](const std::vector<QVariant>& row, const QString& name) {
+        const int at = columnIndex(columns, name);
+        if (at < 0)
+            throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+        return row[size_t(at)];
+    };
+    for (const std::vector<QVariant>& row : rows) {
+        for (int i = 0; i <= 1; ++i) {
+            try {
+                if (field(row, QStringLiteral("System")).toString().toUpper() != kSystemNames[i])
+                    continue;
+                const int part = environment::checkIndex(toWholeNumber(field(row, QStringLiteral("Part"))), 1, kMaxParts);
+                const QVariant name = field(row, QStringLiteral("Var_Name"));
+                if (isAbsent(name))
+                    environment::raise(94, QStringLiteral("Invalid use of Null"));
+                naming.VarNamePatterns[i][part] = name.toString();
+            } catch (const std::exception&) {
+                naming.VarNamePatterns[0][1] = kVarNamePlaceholder;
+                naming.VarNamePatterns[1][1] = kVarNamePlaceholder;
             }
         }
     }
+}
 
-    // 8, 9. PRESET_DEFS rebuilt from the template table's columns. Only a table of exactly that
-    // name is removed.
-    bool rebuilt = false;
-    if (db) {
-        rebuilt = h([&] {
-            if (db->tableDefs().contains(kDefsTable))
-                db->deleteTableDef(kDefsTable);
-            platform::TableDef def = db->tableDef(kTemplateTable);
-            def.name = kDefsTable;
-            db->appendTableDef(def);
-        });
-    }
+// PRESET_DEFS rebuilt from the template table's columns. Only a table of exactly that name is
+// removed. False when it could not be rebuilt.
+bool ClosingRun::rebuildDefs()
+{
+    return db && h([&] {
+        if (db->tableDefs().contains(kDefsTable))
+            db->deleteTableDef(kDefsTable);
+        platform::TableDef def = db->tableDef(kTemplateTable);
+        def.name = kDefsTable;
+        db->appendTableDef(def);
+    });
+}
 
-    // The previous database: the component database (in integrated runs the machine copy),
-    // converted first when it is a Jet file, and never written to.
-    RunFile previousFile{previousPath, nullptr};
+// The records for every configured slot, the previous limits taken over into them, then written
+// and committed. The previous database (the component database, in integrated runs the machine
+// copy's copy) is converted first when it is a Jet file, and never written to: the run's renames
+// are kept in its name lookup.
+void ClosingRun::generateAndTakeOver()
+{
+    previousFile.path = previousPath;
     ComponentDatabase component;
-    // A component database that is not a database this program can read is not replaced: it may
-    // be the only copy of someone's limits.
-    bool keepComponent = false;
-    if (rebuilt && platform::fileExists(previousPath)) {
+    if (platform::fileExists(previousPath)) {
         h([&] {
             try {
                 previousFile.prepare();
@@ -259,76 +309,57 @@ ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::Editin
             component.open(previousFile.openPath());
         });
     }
-
-    // 10. Category column, generation. The records stay in memory until the takeover has given
-    // them their previous values; then each is written once.
-    GeneratedRecords records;
-    if (rebuilt) {
-        CategorieNachCategoryID(ctx, component);
-        records = CreateRecordSets(ctx, *db, state, naming, component);
-    }
-
-    // 11. Takeover from the previous PRESET_DEFS (exactly that name). The renames of the
-    // generation are read from the run's name lookup: the previous database itself is never
-    // written, as it is replaced below.
-    if (rebuilt && component.isOpen()) {
-        std::optional<PreviousTable> previous;
-        bool found = false;
+    CategorieNachCategoryID(ctx, component);
+    GeneratedRecords records = CreateRecordSets(ctx, *db, state, naming, component);
+    // The takeover reads PRESET_DEFS of exactly that name.
+    bool found = false;
+    if (component.isOpen())
         h([&] { found = component.database().tableDefs().contains(kDefsTable); });
-        if (found)
-            h([&] { previous.emplace(ReadPreviousTable(component)); });
-        if (previous) {
-            environment::GetAddFields(ctx);
-            outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
-        }
+    std::optional<PreviousTable> previous;
+    if (found)
+        h([&] { previous.emplace(ReadPreviousTable(component)); });
+    if (previous) {
+        environment::GetAddFields(ctx);
+        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
     }
     component.close();
-    if (rebuilt) {
-        environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
-        const std::vector<int> leftOut = WriteGeneratedRecords(generation, *db, records);
-        outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
-        records = GeneratedRecords();
-    }
-
-    // 12. The template's changes made permanent.
-    bool committed = false;
-    if (rebuilt) {
-        committed = h([&] { tx->commit(); });
-    }
+    environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
+    const std::vector<int> leftOut = WriteGeneratedRecords(generation, *db, records);
+    outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
+    records = GeneratedRecords();
+    committed = h([&] { tx->commit(); });
     tx.reset();
-    db.reset();
+}
 
-    // 13. The finished template becomes the component database. A Jet template is replaced by
-    // its conversion first (the original kept as .jet). A run whose PRESET_DEFS could not be
-    // rebuilt leaves the component database as it was.
-    if (committed) {
-        bool ready = !keepComponent;
-        if (templateFile.jet) {
-            const platform::JetImportResult done = templateFile.jet->commit();
-            if (!done.ok) {
-                ready = false;
-                h([&] { environment::raise(kUnrecognisedFormat, done.message, QStringLiteral("SQLite")); });
-            }
-        }
-        if (ready) {
-            QString why;
-            const bool replaced = h([&] {
-                if (!keepJetOriginal(componentPath))
-                    environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
-                if (!platform::replaceFileByCopy(templatePath, componentPath, &why))
-                    environment::raise(kFileAccessError, why);
-            });
-            if (replaced)
-                outcome.filesWritten << templatePath << componentPath;
+// The finished template becomes the component database. A Jet template is replaced by its
+// conversion first (the original kept as .jet).
+void ClosingRun::replaceComponent()
+{
+    bool ready = !keepComponent;
+    if (templateFile.jet) {
+        const platform::JetImportResult done = templateFile.jet->commit();
+        if (!done.ok) {
+            ready = false;
+            h([&] { environment::raise(kUnrecognisedFormat, done.message, QStringLiteral("SQLite")); });
         }
     }
-    templateFile.jet.reset();
-    previousFile.jet.reset();
+    if (!ready)
+        return;
+    QString why;
+    if (h([&] {
+            if (!keepJetOriginal(componentPath))
+                environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
+            if (!platform::replaceFileByCopy(templatePath, componentPath, &why))
+                environment::raise(kFileAccessError, why);
+        }))
+        outcome.filesWritten << templatePath << componentPath;
+}
 
-    // 14. The template's last-write time set back; it was changed in place, so its creation time
-    // is its own.
-    platform::restoreFileTimes(templatePath, templateTimes);
-    return outcome;
+} // namespace
+
+ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state)
+{
+    return ClosingRun(ctx, state).run();
 }
 
 QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std::vector<int>& leftOut)

@@ -145,11 +145,7 @@ bool Generator::loadTemplates()
     std::vector<std::vector<QVariant>> rows;
     if (!h([&] {
             platform::Statement read(db, TemplateReadSql());
-            while (read.step()) {
-                std::vector<QVariant>& row = rows.emplace_back();
-                for (int c = 0; c < read.columnCount(); ++c)
-                    row.push_back(read.value(c));
-            }
+            rows = readRows(read);
         }))
         return false;
     // The number of templates is a 16-bit count.
@@ -273,11 +269,7 @@ QString Generator::varName(const QString& templateValue)
 
 int GeneratedRecords::columnIndex(const QString& name) const
 {
-    for (int i = 0; i < columns.size(); ++i) {
-        if (columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return database::columnIndex(columns, name);
 }
 
 GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database& db,

@@ -4,6 +4,28 @@
 
 namespace database {
 
+std::vector<std::vector<QVariant>> readRows(platform::Statement& statement, QStringList* columns)
+{
+    if (columns)
+        *columns = statement.columnNames();
+    std::vector<std::vector<QVariant>> rows;
+    while (statement.step()) {
+        std::vector<QVariant>& row = rows.emplace_back();
+        for (int c = 0; c < statement.columnCount(); ++c)
+            row.push_back(statement.value(c));
+    }
+    return rows;
+}
+
+int columnIndex(const QStringList& columns, const QString& name)
+{
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
 QString nocaseKey(QStringView text)
 {
     QString key = text.toString();

@@ -12,7 +12,7 @@
 #include <QVariant>
 
 #include <array>
-#include <utility>
+#include <vector>
 
 namespace database {
 
@@ -53,6 +53,12 @@ struct NamingState {
 
 // The template read: every template row in ID order.
 QString TemplateReadSql();
+// Every row of a statement's result with every column; columns, when given, gets their names.
+// Throws platform::DbError.
+std::vector<std::vector<QVariant>> readRows(platform::Statement& statement, QStringList* columns = nullptr);
+// Position of a column among the names, without regard to letter case; -1 when there is none.
+int columnIndex(const QStringList& columns, const QString& name);
+
 // A text as the engine compares it without regard to letter case (NOCASE): only the letters a
 // to z fold to A to Z. Texts whose keys are equal match.
 QString nocaseKey(QStringView text);

@@ -159,16 +159,6 @@ int requiredColumn(const GeneratedRecords& records, const char* name)
     return column;
 }
 
-// Position of a column among names, without regard to letter case; -1 when there is none.
-int columnOf(const QStringList& columns, const QString& name)
-{
-    for (int i = 0; i < columns.size(); ++i) {
-        if (columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
 // Reports, for every previous record, each standard column the previous table lacks, as reading
 // it from the record would.
 void reportMissingColumns(environment::Handler& h, const PreviousTable& previous)
@@ -176,8 +166,8 @@ void reportMissingColumns(environment::Handler& h, const PreviousTable& previous
     QStringList missing;
     for (const char* column : kStandardColumns) {
         const QString name = QLatin1String(column);
-        if (columnOf(previous.columns, name) < 0 &&
-            !(name == kColumnCategoryId && columnOf(previous.columns, kOldCategoryColumn) >= 0))
+        if (columnIndex(previous.columns, name) < 0 &&
+            !(name == kColumnCategoryId && columnIndex(previous.columns, kOldCategoryColumn) >= 0))
             missing << name;
     }
     for (size_t j = 0; j < previous.records.size(); ++j) {
@@ -231,7 +221,7 @@ PreviousTable ReadPreviousTable(ComponentDatabase& component)
     // Only the columns kept are read; a missing one reads as absent.
     QStringList kept{QStringLiteral("rowid")};
     for (const char* column : {"machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"}) {
-        const int at = columnOf(previous.columns, QLatin1String(column));
+        const int at = columnIndex(previous.columns, QLatin1String(column));
         kept << (at < 0 ? QStringLiteral("NULL") : platform::quoteIdentifier(previous.columns.at(at)));
     }
     platform::Statement st(db, QStringLiteral("SELECT ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +

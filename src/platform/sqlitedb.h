@@ -3,7 +3,7 @@
 // The database engine of the closing run: SQLite files that keep the names and the column
 // vocabulary of the original engine's databases. Only what the database procedures use: open a
 // file, table definitions with their columns' name, type and size, prepared statements,
-// transactions, and (recordset.h) recordsets.
+// and transactions.
 
 #include "platform/dberror.h"
 
@@ -69,7 +69,7 @@ FieldDef fieldFromDeclared(const QString& name, const QString& declared);
 QString quoteIdentifier(const QString& name);
 
 // One open database file. Movable, not copyable; closing happens in the destructor at the
-// latest. Statements and recordsets made from it keep the connection alive until they go, so
+// latest. Statements made from it keep the connection alive until they go, so
 // close them before the file is copied or replaced.
 class Database {
 public:

@@ -6,7 +6,6 @@
 #include "environment/projectsettings.h"
 #include "fixtures.h"
 #include "platform/files.h"
-#include "platform/recordset.h"
 
 #include <QDir>
 #include <QFile>

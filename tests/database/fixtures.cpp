@@ -1,6 +1,5 @@
 #include "fixtures.h"
 
-#include "platform/recordset.h"
 
 namespace fixtures {
 
