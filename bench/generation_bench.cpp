@@ -47,7 +47,7 @@ double generate(bench::LargeRun& run, const database::NamingState& naming)
     platform::Transaction tx(db);
     const database::GeneratedRecords records = database::CreateRecordSets(run.inst.context, db, *run.state, naming, component);
     environment::Handler h(run.inst.context, QStringLiteral("CreateRecordSets"));
-    database::WriteGeneratedRecords(h, db, records);
+    database::writeGeneratedRecords(h, db, records);
     tx.commit();
     return double(timer.nsecsElapsed()) / 1e6;
 }

@@ -317,14 +317,14 @@ void ClosingRun::generateAndTakeOver()
         h([&] { found = component.database().tableDefs().contains(kDefsTable); });
     std::optional<PreviousTable> previous;
     if (found)
-        h([&] { previous.emplace(ReadPreviousTable(component)); });
+        h([&] { previous.emplace(readPreviousTable(component)); });
     if (previous) {
         environment::GetAddFields(ctx);
         outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
     }
     component.close();
     environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
-    const std::vector<int> leftOut = WriteGeneratedRecords(generation, *db, records);
+    const std::vector<int> leftOut = writeGeneratedRecords(generation, *db, records);
     outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
     records = GeneratedRecords();
     committed = h([&] { tx->commit(); });

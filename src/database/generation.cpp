@@ -144,7 +144,7 @@ bool Generator::loadTemplates()
 {
     std::vector<std::vector<QVariant>> rows;
     if (!h([&] {
-            platform::Statement read(db, TemplateReadSql());
+            platform::Statement read(db, templateReadSql());
             rows = readRows(read);
         }))
         return false;
@@ -286,7 +286,7 @@ GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database&
     });
 }
 
-std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
+std::vector<int> writeGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records)
 {
     std::vector<int> leftOut;
     if (records.rows == 0 || records.columnCount() == 0)

@@ -39,13 +39,13 @@ struct GeneratedRecords {
 // variable name formed from the name pattern of the record's part. Variable names in the
 // component database are brought to the naming system in use on the way (in its name lookup).
 // The records stay in memory: the closing run takes the previous limits over into them and then
-// writes them with WriteGeneratedRecords. Failures are reported under "CreateRecordSets".
+// writes them with writeGeneratedRecords. Failures are reported under "CreateRecordSets".
 GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database& db,
                                   const environment::EditingState& state, const NamingState& naming,
                                   ComponentDatabase& component);
 
 // Inserts the records into PRESET_DEFS with one prepared statement, in order. A record that cannot be written is reported to h and left out; the others
 // are written. Returns the rows left out.
-std::vector<int> WriteGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
+std::vector<int> writeGeneratedRecords(environment::Handler& h, platform::Database& db, const GeneratedRecords& records);
 
 } // namespace database

@@ -36,7 +36,7 @@ QString nocaseKey(QStringView text)
     return key;
 }
 
-QString TemplateReadSql()
+QString templateReadSql()
 {
     return QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kTemplateTable) + QStringLiteral(" ORDER BY ") +
            platform::quoteIdentifier(kColumnId);

@@ -52,7 +52,7 @@ struct NamingState {
 };
 
 // The template read: every template row in ID order.
-QString TemplateReadSql();
+QString templateReadSql();
 // Every row of a statement's result with every column; columns, when given, gets their names.
 // Throws platform::DbError.
 std::vector<std::vector<QVariant>> readRows(platform::Statement& statement, QStringList* columns = nullptr);

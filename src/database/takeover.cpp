@@ -212,7 +212,7 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
 
 } // namespace
 
-PreviousTable ReadPreviousTable(ComponentDatabase& component)
+PreviousTable readPreviousTable(ComponentDatabase& component)
 {
     const platform::Database& db = component.database();
     const QString table = platform::quoteIdentifier(kDefsTable);

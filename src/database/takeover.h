@@ -31,7 +31,7 @@ struct PreviousTable {
 // Reads PRESET_DEFS of the run's component database, whatever the order and letter case of its
 // columns, with the variable names as the run's renames left them. Throws platform::DbError when
 // the table cannot be read.
-PreviousTable ReadPreviousTable(ComponentDatabase& component);
+PreviousTable readPreviousTable(ComponentDatabase& component);
 
 // Carries the limits and access level the user tuned in the previous PRESET_DEFS over into the
 // freshly generated records, still in memory: for every previous record, the first generated

@@ -21,7 +21,7 @@ qsizetype nextOption(const QString& text)
 
 } // namespace
 
-std::optional<QString> ParseCommand(const QString& CommandLine, const QString& Key, bool PathValue)
+std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue)
 {
     const qsizetype p = CommandLine.toUpper().indexOf(Key.toUpper()) + 1; // 1-based, 0 when absent
     if (Key.isEmpty() || p == 0)
@@ -40,7 +40,7 @@ std::optional<QString> ReadCommand(Context& ctx, const QString& CommandLine, con
 {
     Handler h(ctx, QStringLiteral("ReadCommand"));
     std::optional<QString> result;
-    if (!h([&] { result = ParseCommand(CommandLine, Key, PathValue); }))
+    if (!h([&] { result = parseCommand(CommandLine, Key, PathValue); }))
         result = QString();
     return result;
 }

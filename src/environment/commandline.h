@@ -15,9 +15,9 @@ namespace environment {
 //
 // PathValue: the value is a file path. Paths here are written with "/", so such a value ends only
 // where the next option of the program starts ("/EXTERNAL" or "/LOGFILE") instead of at any "/".
-std::optional<QString> ParseCommand(const QString& CommandLine, const QString& Key, bool PathValue = false);
+std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue = false);
 
-// ParseCommand under the handler "ReadCommand": a fault is reported and gives the empty string.
+// parseCommand under the handler "ReadCommand": a fault is reported and gives the empty string.
 std::optional<QString> ReadCommand(Context& ctx, const QString& CommandLine, const QString& Key,
                                    bool PathValue = false);
 

@@ -33,13 +33,13 @@ qint16 toInt16(qint64 value)
     return static_cast<qint16>(value);
 }
 
-QString ServiceLogPath(const Context& ctx)
+QString serviceLogPath(const Context& ctx)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(ctx);
     return QStringLiteral("C:\\ZeltoServicePack.log");
 #else
-    return platform::joinPath(InstallationRoot(ctx), QStringLiteral("ZeltoServicePack.log"));
+    return platform::joinPath(installationRoot(ctx), QStringLiteral("ZeltoServicePack.log"));
 #endif
 }
 
@@ -50,12 +50,12 @@ QString LogError(Context& ctx, const QString& Text, bool)
         // Read without the handler of GetPathLogfile: a fault in the command line must not
         // bring the reporter back to itself.
         try {
-            file = ParseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true).value_or(QString());
+            file = parseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true).value_or(QString());
         } catch (const RunTimeError&) {
             file.clear();
         }
     } else {
-        file = platform::joinPath(InstallationRoot(ctx), QStringLiteral("QELcfglog.txt"));
+        file = platform::joinPath(installationRoot(ctx), QStringLiteral("QELcfglog.txt"));
     }
     // A log that cannot be written is skipped; the note is still returned.
     platform::appendLine(file, Text);
@@ -64,7 +64,7 @@ QString LogError(Context& ctx, const QString& Text, bool)
 
 void WriteServiceLog(Context& ctx, const QString& Text)
 {
-    platform::appendLine(ServiceLogPath(ctx),
+    platform::appendLine(serviceLogPath(ctx),
                          QStringLiteral("! Fault ") + ctx.process.exeName() + QStringLiteral(": ") + Text);
 }
 
@@ -91,7 +91,7 @@ void EndProgram(Context& ctx, int code)
 int ErrorSub(Context& ctx, int ErrNumber, const QString& ErrSource, const QString& ErrDescription,
              const QString& ProcName, bool Fatal)
 {
-    const QString line = QStringLiteral("Fehler in ") + ComponentNameOrEmpty(ctx) + QStringLiteral(" / ") +
+    const QString line = QStringLiteral("Fehler in ") + componentNameOrEmpty(ctx) + QStringLiteral(" / ") +
                          ErrSource + QStringLiteral(" / ") + ProcName + QStringLiteral(" (Nr. ") +
                          QString::number(ErrNumber) + QStringLiteral(") :") + ErrDescription;
     const QString note = LogError(ctx, line, false);

@@ -59,7 +59,7 @@ void WriteServiceLog(Context& ctx, const QString& Text);
 [[noreturn]] void EndProgram(Context& ctx, int code);
 
 // Path of the service log.
-QString ServiceLogPath(const Context& ctx);
+QString serviceLogPath(const Context& ctx);
 
 // The handler a procedure installs: it runs the procedure's statements one at a time. A statement
 // that fails is reported through ErrorSub under the procedure's name (a database failure with the

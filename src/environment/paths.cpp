@@ -21,7 +21,7 @@ QString existing(const QString& path)
 QString componentFile(Context& ctx, const QString& suffix)
 {
     const QString component = GetOCXName(ctx);
-    return InstallationRoot(ctx) + platform::kSeparator + component + platform::kSeparator + component + suffix;
+    return installationRoot(ctx) + platform::kSeparator + component + platform::kSeparator + component + suffix;
 }
 
 // Folder + rest, with one separator between them whether or not the folder ends with one.
@@ -32,7 +32,7 @@ QString below(const QString& folder, const QString& rest)
 
 } // namespace
 
-QString InstallationRoot(const Context& ctx)
+QString installationRoot(const Context& ctx)
 {
     QString folder = ctx.process.exeFolder();
     while (!folder.isEmpty() && !folder.endsWith(platform::kSeparator))
@@ -55,13 +55,13 @@ QString GetOCXName(Context& ctx)
     return result;
 }
 
-QString ComponentNameOrEmpty(const Context& ctx)
+QString componentNameOrEmpty(const Context& ctx)
 {
     const QString name = ctx.process.exeName();
     return name.size() > kSuffixLength ? name.left(name.size() - kSuffixLength) : QString();
 }
 
-bool HasComponentName(const Context& ctx)
+bool hasComponentName(const Context& ctx)
 {
     return ctx.process.exeName().size() > kSuffixLength;
 }
@@ -83,7 +83,7 @@ QString GetQELConfigurationIniPath(Context& ctx)
     Handler h(ctx, QStringLiteral("GetQELConfigurationIniPath"));
     QString result;
     h([&] {
-        const QString p = InstallationRoot(ctx) + QStringLiteral("/parameter/qelconfiguration.ini");
+        const QString p = installationRoot(ctx) + QStringLiteral("/parameter/qelconfiguration.ini");
         if (!p.isEmpty() && platform::fileExists(p))
             result = platform::resolvePath(p);
     });
@@ -102,7 +102,7 @@ QString GetProgramIniPath(Context& ctx, int Mode)
         });
         h([&] { result = existing(below(folder, QStringLiteral("parameter/program.ini"))); });
     } else {
-        h([&] { result = existing(InstallationRoot(ctx) + QStringLiteral("/parameter/Program.ini")); });
+        h([&] { result = existing(installationRoot(ctx) + QStringLiteral("/parameter/Program.ini")); });
     }
     return result;
 }

@@ -105,7 +105,7 @@ void GetAddFields(Context& ctx)
     h([&] { project.AdditionalFieldsCount = toInt16(fields.size() - 1); });
 }
 
-int MachineUpperIndex(const Context& ctx)
+int machineUpperIndex(const Context& ctx)
 {
     if (ctx.project.ExistingMachines.isEmpty())
         raiseSubscript();

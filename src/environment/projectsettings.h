@@ -8,7 +8,7 @@ namespace environment {
 void GetExistingMachines(Context& ctx, const QString& ConfigIni);
 // Upper index of ExistingMachines; a list that was never filled has no bounds and raises
 // "Subscript out of range".
-int MachineUpperIndex(const Context& ctx);
+int machineUpperIndex(const Context& ctx);
 // Entry ValidMachines of the .cfg, unparsed.
 QString GetValidMachines(Context& ctx);
 // "", "part", then the names of DataBaseAdditionalFields.

@@ -138,7 +138,7 @@ struct Walk {
 
 } // namespace
 
-QString LanguageFilePath(const Context& ctx)
+QString languageFilePath(const Context& ctx)
 {
     return platform::joinPath(ctx.process.exeFolder(), ctx.process.exeName() + QStringLiteral(".ini"));
 }
@@ -150,7 +150,7 @@ QString GetLanguage(Context& ctx)
     QString file;
     QString code;
     h([&] {
-        file = LanguageFilePath(ctx);
+        file = languageFilePath(ctx);
         code = environment::LoadIniString(ctx, section, section, file, false, false);
     });
     if (!code.isEmpty())
@@ -162,8 +162,8 @@ QString GetLanguage(Context& ctx)
 void LoadToolTipTexts(Context& ctx, ControlRegistry& controls, HelpState& help)
 {
     // The keys a first start adds (some three hundred) reach the file in one replacement.
-    platform::IniWriteBatch batch(LanguageFilePath(ctx));
-    const Walk walk{ctx, help, GetLanguage(ctx), LanguageFilePath(ctx)};
+    platform::IniWriteBatch batch(languageFilePath(ctx));
+    const Walk walk{ctx, help, GetLanguage(ctx), languageFilePath(ctx)};
     const QHash<QString, int> counts = nameCounts(controls);
     for (const Control& c : controls) {
         try {

@@ -9,7 +9,7 @@
 namespace texts {
 
 // The language file: in the program's folder, named after the executable with ".ini".
-QString LanguageFilePath(const environment::Context& ctx);
+QString languageFilePath(const environment::Context& ctx);
 
 // The language code of section [Language] of the language file, taken as it is. When the file
 // holds none, "1031" (German) is written there and returned.

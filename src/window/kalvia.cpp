@@ -55,7 +55,7 @@ void Kalvia::Form_Load()
 
     // Every path of the program derives from the component name, which the executable's name
     // carries before its seven-character suffix.
-    if (!environment::HasComponentName(m_ctx)) {
+    if (!environment::hasComponentName(m_ctx)) {
         environment::FaultMessage(
             m_ctx, QStringLiteral("The program name \"%1\" names no component: it must be the component's name "
                                   "followed by a seven-character suffix (for example ServoView_Config).")
@@ -112,7 +112,7 @@ void Kalvia::SetupUserInterFace()
     m_state.WithMachineType = withType == 1;
 
     int upper = 0;
-    h([&] { upper = environment::MachineUpperIndex(m_ctx); });
+    h([&] { upper = environment::machineUpperIndex(m_ctx); });
     for (int m = 1; m <= upper; ++m) {
         bool served = false;
         h([&] {
@@ -129,8 +129,8 @@ void Kalvia::SetupUserInterFace()
             m_state.TabToMachine[environment::checkIndex(TabStripMachine->count(), 1, environment::kMaxMachines)] =
                 static_cast<qint16>(m);
         });
-        h([&] { BuildPictureList(m_ctx, m_state, h, m); });
-        ReadMachineKeys(m_ctx, m_state, h, m, iniFile);
+        h([&] { buildPictureList(m_ctx, m_state, h, m); });
+        readMachineKeys(m_ctx, m_state, h, m, iniFile);
     }
 
     h([&] {

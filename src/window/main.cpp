@@ -14,7 +14,7 @@ namespace {
 bool silentStart(const platform::Process& process)
 {
     try {
-        return environment::ParseCommand(process.commandLine(), QStringLiteral("EXTERNAL"))
+        return environment::parseCommand(process.commandLine(), QStringLiteral("EXTERNAL"))
                    .value_or(QString()) == QLatin1String("SILENT");
     } catch (const environment::RunTimeError&) {
         return false;

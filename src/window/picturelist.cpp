@@ -28,7 +28,7 @@ qint16 variantOf(const QString& fileName, const QString& prefix, const QString& 
 
 } // namespace
 
-void BuildPictureList(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
+void buildPictureList(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
                       int machine)
 {
     const int m = environment::checkIndex(machine, 1, environment::kMaxMachines);

@@ -13,7 +13,7 @@ namespace window {
 // its servo number, or number-variant when the machine has several pictures of that number.
 // Failures go to h, the handler of the calling procedure; files beyond the 200 a machine can hold
 // are reported once and left out.
-void BuildPictureList(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
+void buildPictureList(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
                       int machine);
 
 } // namespace window

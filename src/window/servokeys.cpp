@@ -42,7 +42,7 @@ bool slotFits(Handler& h, int s)
 
 } // namespace
 
-void ReadMachineKeys(environment::Context& ctx, environment::EditingState& state, Handler& h, int m,
+void readMachineKeys(environment::Context& ctx, environment::EditingState& state, Handler& h, int m,
                      const QString& iniFile)
 {
     const QString section = machineSection(m);
@@ -70,7 +70,7 @@ void ReadMachineKeys(environment::Context& ctx, environment::EditingState& state
     }
 }
 
-void WriteMachineKeys(environment::Context& ctx, const environment::EditingState& state, Handler& h, int m,
+void writeMachineKeys(environment::Context& ctx, const environment::EditingState& state, Handler& h, int m,
                       const QString& iniFile)
 {
     const QString section = machineSection(m);
@@ -101,7 +101,7 @@ int Kalvia::WriteInputs()
         h.report(environment::RunTimeError(
             environment::ErrFileNotFound,
             QStringLiteral("File not found: ") +
-                platform::joinPath(environment::InstallationRoot(m_ctx), QStringLiteral("parameter/Program.ini")) +
+                platform::joinPath(environment::installationRoot(m_ctx), QStringLiteral("parameter/Program.ini")) +
                 QStringLiteral(" - the servo configuration was not saved")));
         return 1;
     }
@@ -115,9 +115,9 @@ int Kalvia::WriteInputs()
         SaveIni(m_ctx, withType, project, QStringLiteral("ServoWithMachineType"), file);
     });
     int upper = 0;
-    h([&] { upper = environment::MachineUpperIndex(m_ctx); });
+    h([&] { upper = environment::machineUpperIndex(m_ctx); });
     for (int m = 1; m <= upper; ++m)
-        WriteMachineKeys(m_ctx, m_state, h, m, file);
+        writeMachineKeys(m_ctx, m_state, h, m, file);
     h([&] {
         SaveIni(m_ctx, MitFehler->checkState() == Qt::Checked ? QStringLiteral("true") : QStringLiteral("false"),
                 project, QStringLiteral("ServoWithFault"), file);

@@ -12,12 +12,12 @@ namespace window {
 // slot Servo<s>, Diag2Servo<s>, ExtServo<s> and ServoPic<s> (a variant below 1 becomes 1). A count
 // above the 50 slots the tables hold reads slots 1..50; each slot beyond is reported through h
 // once and left alone. Failures go to h, the handler of the calling procedure.
-void ReadMachineKeys(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
+void readMachineKeys(environment::Context& ctx, environment::EditingState& state, environment::Handler& h,
                      int m, const QString& iniFile);
 
 // Writes machine m's NumberOfServos and the keys of its slots 1..NumberOfServos(m) to the project
 // INI file, one key at a time; slots beyond 50 are reported through h once each and not written.
-void WriteMachineKeys(environment::Context& ctx, const environment::EditingState& state, environment::Handler& h,
+void writeMachineKeys(environment::Context& ctx, const environment::EditingState& state, environment::Handler& h,
                       int m, const QString& iniFile);
 
 } // namespace window

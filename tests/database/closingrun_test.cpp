@@ -398,7 +398,7 @@ protected:
     {
         database::ComponentDatabase component;
         component.open(inst.path(kComponent));
-        std::optional<database::PreviousTable> table(database::ReadPreviousTable(component));
+        std::optional<database::PreviousTable> table(database::readPreviousTable(component));
         database::GeneratedRecords generated;
         for (const platform::FieldDef& field : db->tableDef(QStringLiteral("PRESET_DEFS")).fields)
             generated.columns << field.name;
@@ -412,7 +412,7 @@ protected:
         EXPECT_FALSE(table.has_value());
         db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
-        database::WriteGeneratedRecords(h, *db, generated);
+        database::writeGeneratedRecords(h, *db, generated);
         return n;
     }
     QStringList mins() const { return rows(*db, QStringLiteral("SELECT min FROM PRESET_DEFS ORDER BY rowid")); }

@@ -62,7 +62,7 @@ protected:
         platform::Transaction tx(*db);
         const database::GeneratedRecords records = database::CreateRecordSets(inst.context, *db, *state, naming, component);
         environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
-        database::WriteGeneratedRecords(h, *db, records);
+        database::writeGeneratedRecords(h, *db, records);
         tx.commit();
     }
     // The component database's variable names as the renames left them.

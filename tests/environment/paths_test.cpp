@@ -13,7 +13,7 @@ TEST(Paths, ComponentFilesLieBesideTheProgramFolder)
     inst.writeIni(QStringLiteral("parameter/qelconfiguration.ini"), QStringLiteral("[Common]\n"));
     inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"), QStringLiteral("[Project]\n"));
     auto& ctx = inst.context;
-    EXPECT_EQ(InstallationRoot(ctx), inst.root());
+    EXPECT_EQ(installationRoot(ctx), inst.root());
     EXPECT_EQ(GetOCXName(ctx), QStringLiteral("ServoView"));
     EXPECT_EQ(GetQELConfigurationIniPath(ctx), inst.path(QStringLiteral("parameter/qelconfiguration.ini")));
     EXPECT_EQ(GetCFGPath(ctx), inst.path(QStringLiteral("ServoView/ServoView.cfg")));
@@ -41,7 +41,7 @@ TEST(Paths, ProgramAtTheFileSystemRootHasAnEmptyRoot)
     for (const char* folder : {"/", "/tools"}) {
         SCOPED_TRACE(folder);
         inst.process.folder = QString::fromLatin1(folder);
-        EXPECT_EQ(InstallationRoot(inst.context), QString());
+        EXPECT_EQ(installationRoot(inst.context), QString());
         EXPECT_EQ(GetPathOCXMDB(inst.context), QStringLiteral("/ServoView/ServoView.mdb"));
         EXPECT_EQ(GetQELConfigurationIniPath(inst.context), QString());
     }

@@ -19,7 +19,7 @@ QStringList listed(support::Installation& inst, const QStringList& files, int m 
     state.Resolution = resolution;
     state.WithMachineType = withType;
     environment::Handler h(inst.context, QStringLiteral("SetupUserInterFace"));
-    window::BuildPictureList(inst.context, state, h, m);
+    window::buildPictureList(inst.context, state, h, m);
     if (typeCount)
         *typeCount = state.PicTypeCount[m];
     QStringList entries;
