@@ -116,6 +116,7 @@ private:
     // The columns the generation treats apart, found by their names in capitals.
     enum class ColumnKind { Other, VarName, CategoryId };
     std::vector<ColumnKind> kinds;
+    int idColumn = -1;
     int partColumn = -1;
     int offsetColumn = -1;
     QString machineName;
@@ -136,6 +137,7 @@ void Generator::openTarget()
                         : name == kColumnCategoryId.toUpper() ? ColumnKind::CategoryId
                                                                : ColumnKind::Other);
     }
+    idColumn = out.columnIndex(kColumnId);
     partColumn = out.columnIndex(kColumnPart);
     offsetColumn = out.columnIndex(kColumnOffset);
 }
@@ -201,7 +203,7 @@ void Generator::generateRecord(int slot, const std::vector<QVariant>& values, in
 {
     current = out.rows++;
     out.cells.resize(out.cells.size() + size_t(out.columnCount()));
-    h([&] { setTarget(out.columnIndex(kColumnId), QVariant(qint64(record))); });
+    h([&] { setTarget(idColumn, QVariant(qint64(record))); });
     for (int f = 1; f < out.columnCount(); ++f)
         fillColumn(f, slot, values);
 }
@@ -220,7 +222,7 @@ void Generator::fillColumn(int f, int slot, const std::vector<QVariant>& values)
         value = varName(t->toString());
     } else {
         value = replace(t->toString(), kMachinePlaceholder, machineName);
-        // Every placeholder starts with "#": a text without one has no bit number to take.
+        // A text without placeholders needs no bit number.
         if (value.contains(QLatin1Char('#')))
             h([&] { replaceBitPlaceholders(value); });
     }

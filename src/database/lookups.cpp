@@ -21,8 +21,13 @@ char16_t upper(QChar c)
 // First position of search inside source, comparing capitals; -1 when absent.
 qsizetype findUpperCased(QStringView source, QStringView search)
 {
+    if (search.isEmpty())
+        return 0;
+    const char16_t first = upper(search[0]);
     for (qsizetype i = 0; i + search.size() <= source.size(); ++i) {
-        qsizetype k = 0;
+        if (upper(source[i]) != first)
+            continue;
+        qsizetype k = 1;
         while (k < search.size() && upper(source[i + k]) == upper(search[k]))
             ++k;
         if (k == search.size())

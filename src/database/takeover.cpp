@@ -45,25 +45,20 @@ size_t qHash(const MatchKey& key, size_t seed = 0)
     return qHashMulti(seed, key.machineType, key.varName, key.numeric, key.number, key.text);
 }
 
-// The text of a key value; none for an absent value or binary data.
-std::optional<QString> keyText(const QVariant& v)
+// Whether a value can be part of a key: not absent, not binary data.
+bool keyValue(const QVariant& v)
 {
-    if (isAbsent(v) || v.typeId() == QMetaType::QByteArray)
-        return std::nullopt;
-    return v.toString();
+    return !isAbsent(v) && v.typeId() != QMetaType::QByteArray;
 }
 
 // The key of a record; none when a part of it is absent (no key matches one without a bit number).
 std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& varName, const QVariant& offset)
 {
-    const std::optional<QString> type = keyText(machineType);
-    const std::optional<QString> name = keyText(varName);
-    const std::optional<QString> bit = keyText(offset);
-    if (!type || !name || !bit)
+    if (!keyValue(machineType) || !keyValue(varName) || !keyValue(offset))
         return std::nullopt;
     MatchKey key;
-    key.machineType = nocaseKey(*type);
-    key.varName = nocaseKey(*name);
+    key.machineType = nocaseKey(machineType.toString());
+    key.varName = nocaseKey(varName.toString());
     switch (offset.typeId()) {
     case QMetaType::LongLong:
     case QMetaType::Double:
@@ -72,9 +67,10 @@ std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& va
         key.number = offset.toDouble();
         break;
     default:
-        key.number = bit->trimmed().toDouble(&key.numeric);
-        if (!key.numeric)
-            key.text = *bit;
+        key.text = offset.toString();
+        key.number = key.text.trimmed().toDouble(&key.numeric);
+        if (key.numeric)
+            key.text.clear();
     }
     if (!key.numeric || key.number == 0)
         key.number = 0; // -0 compares equal to 0
@@ -189,10 +185,11 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
         const int offset = requiredColumn(generated, "offset_or_bitno");
         for (int v = 0; v < 5; ++v)
             valueColumns[v] = requiredColumn(generated, kValueColumns[v]);
-        for (int r = 0; r < generated.rows; ++r) {
-            const auto key = matchKey(generated.at(r, type), generated.at(r, name), generated.at(r, offset));
-            if (key && !first.contains(*key))
-                first.insert(*key, r);
+        first.reserve(generated.rows);
+        // Walking backwards, the first record of a key is the last one put in.
+        for (int r = generated.rows - 1; r >= 0; --r) {
+            if (auto key = matchKey(generated.at(r, type), generated.at(r, name), generated.at(r, offset)))
+                first.insert(std::move(*key), r);
         }
     });
     if (!ready)
