@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <limits>
 
 namespace database {
@@ -84,6 +86,9 @@ private:
     // "###text", "###Servo" and "###parameter" of a text, once the record's offset_or_bitno has a
     // value.
     void replaceBitPlaceholders(QString& text);
+    // Whether every position in a text fits the 16 bits ReplaceSearchItem reports positions in:
+    // then no replacement in it can report an overflow.
+    static bool withinPositions(const QString& text) { return text.size() < std::numeric_limits<qint16>::max(); }
     QString replace(const QString& text, const QString& placeholder, const QString& by)
     {
         return ReplaceSearchItem(ctx, text, placeholder, by);
@@ -120,6 +125,12 @@ private:
     int partColumn = -1;
     int offsetColumn = -1;
     QString machineName;
+    size_t row = 0; // of the template the record is made from
+    // What the machine's name makes of a template text is the same in every slot of the machine:
+    // made at its first slot and kept for the others (texts per template row and column,
+    // variable names in both forms per row).
+    std::vector<std::optional<QString>> machineTexts;
+    std::vector<std::optional<std::array<QString, 2>>> machineNames;
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
@@ -178,6 +189,8 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
         if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
             continue;
         machineName = machines.at(m);
+        machineTexts.assign(templates.size() * size_t(out.columnCount()), std::nullopt);
+        machineNames.assign(templates.size(), std::nullopt);
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
             h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
@@ -185,14 +198,14 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
         }
         for (int s = 1; s <= slotCount; ++s) {
             servo = QString::number(state.Servo[m][s]);
-            for (const std::vector<QVariant>& values : templates) {
+            for (row = 0; row < templates.size(); ++row) {
                 yield();
                 // The record number is a 16-bit counter: no record can be numbered beyond it.
                 if (record > std::numeric_limits<qint16>::max()) {
                     h.report(environment::RunTimeError(environment::ErrOverflow, QStringLiteral("Overflow")));
                     return std::move(out);
                 }
-                generateRecord(s, values, record++);
+                generateRecord(s, templates[row], record++);
             }
         }
     }
@@ -221,7 +234,14 @@ void Generator::fillColumn(int f, int slot, const std::vector<QVariant>& values)
     if (kinds[size_t(f)] == ColumnKind::VarName) {
         value = varName(t->toString());
     } else {
-        value = replace(t->toString(), kMachinePlaceholder, machineName);
+        std::optional<QString>& machineText = machineTexts[row * size_t(out.columnCount()) + size_t(f)];
+        if (machineText) {
+            value = *machineText;
+        } else {
+            value = replace(t->toString(), kMachinePlaceholder, machineName);
+            if (withinPositions(t->toString()))
+                machineText = value;
+        }
         // A text without placeholders needs no bit number.
         if (value.contains(QLatin1Char('#')))
             h([&] { replaceBitPlaceholders(value); });
@@ -242,16 +262,29 @@ void Generator::replaceBitPlaceholders(QString& text)
 
 QString Generator::varName(const QString& templateValue)
 {
-    for (int k = 0; k < 2; ++k) {
-        h([&] {
-            const qint16 part = toWholeNumber(targetValue(partColumn));
-            candidates[k] = replace(naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)],
-                                    kVarNamePlaceholder, templateValue);
-        });
+    std::optional<std::array<QString, 2>>& machineStage = machineNames[row];
+    if (machineStage) {
+        candidates[0] = (*machineStage)[0];
+        candidates[1] = (*machineStage)[1];
+    } else {
+        // Kept for the machine's next slots only when no step failed or could report.
+        bool keep = withinPositions(templateValue);
+        for (int k = 0; k < 2; ++k) {
+            keep = h([&] {
+                const qint16 part = toWholeNumber(targetValue(partColumn));
+                const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+                candidates[k] = replace(pattern, kVarNamePlaceholder, templateValue);
+                keep = keep && withinPositions(pattern) && withinPositions(candidates[k]);
+            }) && keep;
+        }
+        for (QString& candidate : candidates) {
+            candidate = replace(candidate, kMachinePlaceholder, machineName);
+            candidate = replace(candidate, kMachinePlaceholder, machineName);
+        }
+        if (keep)
+            machineStage = std::array<QString, 2>{candidates[0], candidates[1]};
     }
     for (QString& candidate : candidates) {
-        candidate = replace(candidate, kMachinePlaceholder, machineName);
-        candidate = replace(candidate, kMachinePlaceholder, machineName);
         candidate = replace(candidate, kServoPlaceholder, servo);
         candidate = replace(candidate, kParameterPlaceholder, servo);
     }
