@@ -33,8 +33,3 @@ struct SilentInstallation : support::Installation {
 
 } // namespace fixtures
 
-// Readable failure output for texts.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}

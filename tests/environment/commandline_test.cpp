@@ -20,6 +20,12 @@ struct CommandCase {
     const char* logfile;
 };
 
+// The case's name instead of a memory dump in test output.
+void PrintTo(const CommandCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class StartMode : public ::testing::TestWithParam<CommandCase> {};
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "support/printing.h"
 
 #include <QString>
 

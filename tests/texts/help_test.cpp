@@ -1,4 +1,3 @@
-#include "printing.h"
 #include "support/installation.h"
 #include "texts/help.h"
 #include "window/kalvia.h"

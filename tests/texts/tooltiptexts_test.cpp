@@ -1,6 +1,5 @@
 #include "platform/cp1252.h"
 #include "platform/inistore.h"
-#include "printing.h"
 #include "support/installation.h"
 #include "texts/tooltiptexts.h"
 #include "window/kalvia.h"

@@ -64,10 +64,6 @@ QStringList rows(const QString& path, const QString& sql)
 
 } // namespace
 
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 TEST(ClosingRunProgram, SilentRunRegeneratesTheDemoDatabaseWithTheTunedLimitsAndWritesProgramIni)
 {
