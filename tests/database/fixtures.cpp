@@ -1,6 +1,5 @@
 #include "fixtures.h"
 
-
 namespace fixtures {
 
 platform::Database makeDatabase(const QString& path, const QStringList& statements)
@@ -24,6 +23,17 @@ QStringList rows(const platform::Database& db, const QString& sql)
         result << values.join(QLatin1Char('|'));
     }
     return result;
+}
+
+QStringList lookupNames(const database::ComponentDatabase& component, const QString& path)
+{
+    QStringList names;
+    platform::Statement st(platform::Database(path), QStringLiteral("SELECT rowid, var_name FROM PRESET_DEFS ORDER BY rowid"));
+    while (st.step()) {
+        const QString* renamed = component.currentName(st.value(0).toLongLong());
+        names << (renamed ? *renamed : st.value(1).toString());
+    }
+    return names;
 }
 
 QStringList SilentInstallation::reports() const

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "database/componentdb.h"
 #include "platform/sqlitedb.h"
 #include "support/installation.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <ostream>
 
 namespace fixtures {
 
@@ -22,6 +21,10 @@ platform::Database makeDatabase(const QString& path, const QStringList& statemen
 
 // The rows of a query, each as its values joined by "|", an absent value written as "~".
 QStringList rows(const platform::Database& db, const QString& sql);
+
+// The variable names of the PRESET_DEFS at path (in rowid order) as the run's renames in component
+// left them.
+QStringList lookupNames(const database::ComponentDatabase& component, const QString& path);
 
 // An installation whose reports go to the error log only (a silent run), so tests read them
 // back as lines.

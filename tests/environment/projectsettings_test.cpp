@@ -5,102 +5,61 @@
 
 using namespace environment;
 
-namespace {
-
-const QString kConfig = QStringLiteral("parameter/qelconfiguration.ini");
-
-QStringList names(std::initializer_list<const char*> list)
+TEST(ProjectSettings, SuiteMachinesStopAtDashEmptyOrFive)
 {
-    QStringList result{QString()};
-    for (const char* name : list)
-        result << QString::fromLatin1(name);
-    return result;
-}
-
-} // namespace
-
-TEST(ProjectSettings, IntegratedMachinesComeFromTheSuiteAndStopAtDashOrEmptyOrFive)
-{
-    const struct {
-        const char* tag;
-        const char* common;
-        QStringList expected;
-    } cases[] = {
-        {"stops-at-dash", "NameM1=Filler\nNameM2=Packer\nNameM3=-\nNameM4=Late\n", names({"Filler", "Packer"})},
-        {"stops-at-empty", "NameM1=Filler\nNameM2=\nNameM3=Late\n", names({"Filler"})},
-        {"stops-at-missing", "NameM1=Filler\nNameM3=Late\n", names({"Filler"})},
-        {"five-at-most", "NameM1=A\nNameM2=B\nNameM3=C\nNameM4=D\nNameM5=E\nNameM6=F\n", names({"A", "B", "C", "D", "E"})},
-        {"none", "NameM1=-\n", QStringList()},
+    const struct { const char* tag; const char* common; QStringList expected; } cases[] = { // common nullptr: no file
+        {"stops-at-dash", "NameM1=Filler\nNameM2=Packer\nNameM3=-\nNameM4=Late\n", {"", "Filler", "Packer"}},
+        {"stops-at-empty", "NameM1=Filler\nNameM2=\nNameM3=Late\n", {"", "Filler"}},
+        {"stops-at-missing", "NameM1=Filler\nNameM3=Late\n", {"", "Filler"}},
+        {"five-at-most", "NameM1=A\nNameM2=B\nNameM3=C\nNameM4=D\nNameM5=E\nNameM6=F\n", {"", "A", "B", "C", "D", "E"}},
+        {"none", "NameM1=-\n", {}},
+        {"no-configuration-file", nullptr, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
         support::Installation inst;
         inst.context.mode.IntegratedMode = true;
-        inst.writeIni(kConfig, QStringLiteral("[Common]\nSaveAndRestore=%1\n").arg(inst.root()) + QString::fromLatin1(c.common));
-        inst.writeIni(QStringLiteral("parameter/program.ini"), QStringLiteral("[Project]\nNumberOfMachines=2\n"));
-        GetExistingMachines(inst.context, inst.path(kConfig));
+        if (c.common)
+            inst.writeIni("parameter/qelconfiguration.ini", "[Common]\nSaveAndRestore=" + inst.root() + "\n" + c.common);
+        inst.writeIni("parameter/program.ini", "[Project]\nNumberOfMachines=2\n");
+        GetExistingMachines(inst.context, inst.path("parameter/qelconfiguration.ini"));
         EXPECT_EQ(inst.context.project.ExistingMachines, c.expected);
-        EXPECT_EQ(inst.context.project.ProgramIniPath, inst.path(QStringLiteral("parameter/program.ini")));
+        EXPECT_EQ(inst.context.project.ProgramIniPath, c.common ? inst.path("parameter/program.ini") : QString());
     }
 }
 
-TEST(ProjectSettings, IntegratedStartWithoutSuiteConfigurationFindsNoMachine)
+TEST(ProjectSettings, StandaloneMachinesFromProgramIni)
 {
-    for (const bool emptyPath : {true, false}) {
-        support::Installation inst;
-        inst.context.mode.IntegratedMode = true;
-        GetExistingMachines(inst.context, emptyPath ? QString() : inst.path(kConfig));
-        EXPECT_TRUE(inst.context.project.ExistingMachines.isEmpty());
-        EXPECT_TRUE(inst.context.project.ProgramIniPath.isEmpty());
-    }
-}
-
-TEST(ProjectSettings, StandaloneMachinesComeFromTheProgramIni)
-{
-    const struct {
-        const char* tag;
-        const char* ini;
-        QStringList expected;
-    } cases[] = {
+    const struct { const char* tag; const char* ini; QStringList expected; } cases[] = {
         {"three-one-unnamed", "[Project]\nNumberOfMachines=3\n[Machine1]\nMachineName=A\n[Machine3]\nMachineName=C\n",
-         names({"A", "", "C"})},
-        {"no-count", "[Machine1]\nMachineName=A\n", QStringList()},
-        {"zero", "[Project]\nNumberOfMachines=0\n[Machine1]\nMachineName=A\n", QStringList()},
-        {"count-not-a-number", "[Project]\nNumberOfMachines=x\n", QStringList()},
+         {"", "A", "", "C"}},
+        {"no-count", "[Machine1]\nMachineName=A\n", {}},
+        {"count-not-a-number", "[Project]\nNumberOfMachines=x\n[Machine1]\nMachineName=A\n", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
         support::Installation inst;
-        // The suite's names do not count in a standalone start.
-        inst.writeIni(kConfig, QStringLiteral("[Common]\nNameM1=Suite\n"));
-        inst.writeIni(QStringLiteral("parameter/Program.ini"), QString::fromLatin1(c.ini));
-        GetExistingMachines(inst.context, inst.path(kConfig));
+        inst.writeIni("parameter/qelconfiguration.ini", "[Common]\nNameM1=Suite\n"); // does not count here
+        inst.writeIni("parameter/Program.ini", c.ini);
+        GetExistingMachines(inst.context, inst.path("parameter/qelconfiguration.ini"));
         EXPECT_EQ(inst.context.project.ExistingMachines, c.expected);
     }
 }
 
-TEST(ProjectSettings, AdditionalFieldsAlwaysStartWithPart)
+TEST(ProjectSettings, AdditionalFieldsStartWithPart)
 {
-    const struct {
-        const char* entry; // nullptr: no entry
-        QStringList fields;
-        const char* sql;
-    } cases[] = {
+    const struct { const char* entry; QStringList fields; const char* sql; } cases[] = {
         {"alpha,beta", {"", "part", "alpha", "beta"}, ", PRESET_DEFS.part, PRESET_DEFS.alpha, PRESET_DEFS.beta"},
-        {nullptr, {"", "part"}, ", PRESET_DEFS.part"},
         {"", {"", "part"}, ", PRESET_DEFS.part"},
         {"alpha,", {"", "part", "alpha", ""}, ", PRESET_DEFS.part, PRESET_DEFS.alpha, PRESET_DEFS."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.entry ? c.entry : "<none>");
+        SCOPED_TRACE(c.entry);
         support::Installation inst;
-        inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"),
-                      c.entry ? QStringLiteral("[Project]\nDataBaseAdditionalFields=%1\n").arg(QString::fromLatin1(c.entry))
-                              : QStringLiteral("[Project]\n"));
-        EXPECT_EQ(GetAdditionalFieldsMDB(inst.context), c.fields);
+        inst.writeIni("ServoView/ServoView.cfg", QStringLiteral("[Project]\nDataBaseAdditionalFields=%1\n").arg(c.entry));
         GetAddFields(inst.context);
         EXPECT_EQ(inst.context.project.AdditionalFields, c.fields);
-        EXPECT_EQ(inst.context.project.AdditionalFieldsSQL, QString::fromLatin1(c.sql));
+        EXPECT_EQ(inst.context.project.AdditionalFieldsSQL, c.sql);
         EXPECT_EQ(inst.context.project.AdditionalFieldsCount, c.fields.size() - 1);
     }
 }

@@ -1,0 +1,122 @@
+#include "database/takeover.h"
+#include "fixtures.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using fixtures::rows;
+using platform::Answer;
+
+namespace {
+
+// A generated table of M1.S3.Status at offsets 3 and 4, and a previous database beside it.
+class Takeover : public ::testing::Test {
+protected:
+    Takeover()
+    {
+        db.emplace(fixtures::makeDatabase(
+            inst.path(QStringLiteral("generated.mdb")),
+            {QStringLiteral("CREATE TABLE PRESET_DEFS (%1)").arg(fixtures::kTemplateColumns),
+             QStringLiteral("INSERT INTO PRESET_DEFS (ID, part, machine_type, var_name, offset_or_bitno, min) VALUES "
+                            "(1, 1, 'M1', 'M1.S3.Status', 3, 0), (2, 1, 'M1', 'M1.S3.Status', 4, 0)")}));
+        inst.context.project.AdditionalFields = {QString(), QStringLiteral("part")};
+        inst.context.project.AdditionalFieldsCount = 1;
+    }
+    // A previous table: the statements after removing the old one; by default the standard
+    // columns with one tuned record.
+    void makePrevious(const QString& extraColumns = {},
+                      const QString& insert = QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, "
+                                                             "offset_or_bitno, min) VALUES ('M1', 'M1.S3.Status', 3, 10)"))
+    {
+        QFile::remove(previousPath());
+        fixtures::makeDatabase(previousPath(), {QStringLiteral("CREATE TABLE PRESET_DEFS (%1%2)")
+                                                    .arg(fixtures::kTemplateColumns, extraColumns),
+                                                insert});
+    }
+    // The takeover into the generated table's records, which are then written back.
+    int takeOver()
+    {
+        database::ComponentDatabase component;
+        component.open(previousPath());
+        std::optional<database::PreviousTable> table(database::readPreviousTable(component));
+        database::GeneratedRecords generated;
+        platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
+        for (std::vector<QVariant>& row : database::readRows(all, &generated.columns)) {
+            generated.cells.insert(generated.cells.end(), row.begin(), row.end());
+            ++generated.rows;
+        }
+        const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
+        EXPECT_FALSE(table.has_value());
+        db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
+        environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
+        database::writeGeneratedRecords(h, *db, generated);
+        return n;
+    }
+    QString previousPath() const { return inst.path(QStringLiteral("ServoView/ServoView.mdb")); }
+    QStringList mins() const { return rows(*db, QStringLiteral("SELECT min FROM PRESET_DEFS ORDER BY rowid")); }
+
+    fixtures::SilentInstallation inst;
+    std::optional<platform::Database> db;
+};
+
+} // namespace
+
+TEST_F(Takeover, ExtraColumnsWarnOnlyWithoutAdditionalFields)
+{
+    const struct {
+        const char* why;
+        const char* columns;
+        qint16 additional;
+        bool silent;
+        bool warned;
+    } cases[] = {
+        {"15 columns, no additional fields", "", 0, false, false},
+        {"16 columns, additional fields", ", Extra LONG", 1, false, false},
+        {"16 columns, none, silent", ", Extra LONG", 0, true, true},
+        {"16 columns, none, answered Yes", ", Extra LONG", 0, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        QFile::remove(inst.path(QStringLiteral("ZeltoServicePack.log")));
+        inst.messages.boxes.clear();
+        inst.context.mode.SilentMode = c.silent;
+        inst.context.project.AdditionalFieldsCount = c.additional;
+        if (c.warned && !c.silent)
+            inst.messages.expect(Answer::Yes);
+        makePrevious(QLatin1String(c.columns));
+        EXPECT_EQ(takeOver(), 1);
+        EXPECT_EQ(mins(), (QStringList{"10", "0"}));
+        const QString log = QString::fromLatin1(inst.read(QStringLiteral("ZeltoServicePack.log")));
+        EXPECT_EQ(!log.isEmpty() || !inst.messages.boxes.empty(), c.warned);
+        if (c.warned && c.silent) {
+            EXPECT_EQ(log, QStringLiteral("! Fault ServoView_Config: WARNING!Machinecopy contains data in fields that won't "
+                                          "be taken over!Configurationfile \"SERVOVIEW.CFG\", missing entry "
+                                          "\"DataBaseAdditionalFields \"If you continue now this data will be "
+                                          "lost.Continue?\r\n"));
+        }
+    }
+}
+
+TEST_F(Takeover, NoToTheWarningEndsWithoutTakingOver)
+{
+    inst.context.mode.SilentMode = false;
+    inst.context.project.AdditionalFieldsCount = 0;
+    inst.messages.expect(Answer::No);
+    inst.messages.expect(Answer::Ok); // the fatal error
+    makePrevious(QStringLiteral(", Extra LONG"));
+    try {
+        takeOver();
+        ADD_FAILURE() << "the takeover went on";
+    } catch (const support::ProgramEnded& end) {
+        EXPECT_EQ(end.code, 2);
+    }
+    EXPECT_TRUE(inst.messages.boxes.at(0).noIsDefault);
+    const QStringList log = inst.reports();
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_EQ(log[0], QStringLiteral("ServoView_Config :Database-Error - Contact Administrator! Configurationprogram "
+                                     "\"SERVOVIEW\" terminated. Please check Configuration in \"SERVOVIEW.CFG\" Restart ") +
+                          inst.programFolder().toUpper() + QStringLiteral("/ServoView_Config.EXE!"));
+    EXPECT_TRUE(log[1].contains(QStringLiteral("(Nr. 9999) :Database-Error - Contact Administrator!")));
+    EXPECT_EQ(mins(), (QStringList{"0", "0"}));
+}
