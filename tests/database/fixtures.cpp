@@ -1,28 +1,16 @@
 #include "fixtures.h"
 
+#include <QFile>
+
 namespace fixtures {
 
 platform::Database makeDatabase(const QString& path, const QStringList& statements)
 {
+    QFile::remove(path);
     platform::Database db(path, platform::Database::Mode::CreateIfMissing);
     for (const QString& sql : statements)
         db.execute(sql);
     return db;
-}
-
-QStringList rows(const platform::Database& db, const QString& sql)
-{
-    platform::Statement st(db, sql);
-    QStringList result;
-    while (st.step()) {
-        QStringList values;
-        for (int c = 0; c < st.columnCount(); ++c) {
-            const QVariant v = st.value(c);
-            values << (v.isNull() ? QStringLiteral("~") : v.toString());
-        }
-        result << values.join(QLatin1Char('|'));
-    }
-    return result;
 }
 
 QStringList lookupNames(const database::ComponentDatabase& component, const QString& path)
@@ -38,8 +26,7 @@ QStringList lookupNames(const database::ComponentDatabase& component, const QStr
 
 QStringList SilentInstallation::reports() const
 {
-    const QString text = QString::fromLatin1(read(QStringLiteral("QELcfglog.txt")));
-    return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    return QString::fromLatin1(read(u"QELcfglog.txt"_s)).split(u"\r\n"_s, Qt::SkipEmptyParts);
 }
 
 } // namespace fixtures

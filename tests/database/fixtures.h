@@ -3,9 +3,13 @@
 #include "database/componentdb.h"
 #include "platform/sqlitedb.h"
 #include "support/installation.h"
+#include "support/sql.h"
 
 #include <QString>
 #include <QStringList>
+
+using namespace Qt::StringLiterals;
+using support::rows;
 
 namespace fixtures {
 
@@ -16,11 +20,8 @@ inline const QString kTemplateColumns = QStringLiteral(
     "category_id LONG, isBitArray BIT, text TEXT(255), page_name TEXT(100), abs_min DOUBLE, abs_max DOUBLE, "
     "min DOUBLE, max DOUBLE, pass SHORT");
 
-// Creates (or opens) a database file and runs the statements in order.
+// Creates a database file anew (replacing any file there) and runs the statements in order.
 platform::Database makeDatabase(const QString& path, const QStringList& statements);
-
-// The rows of a query, each as its values joined by "|", an absent value written as "~".
-QStringList rows(const platform::Database& db, const QString& sql);
 
 // The variable names of the PRESET_DEFS at path (in rowid order) as the run's renames in component
 // left them.
@@ -32,6 +33,7 @@ struct SilentInstallation : support::Installation {
     SilentInstallation() { context.mode.SilentMode = true; }
     // Lines of the error log: "Fehler in <component> / <source> / <procedure> (Nr. n) :<text>".
     QStringList reports() const;
+    void clearReports() const { write(u"QELcfglog.txt"_s, {}); }
 };
 
 } // namespace fixtures

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-using fixtures::rows;
 using platform::Answer;
 
 namespace {
@@ -16,23 +15,20 @@ protected:
     Takeover()
     {
         db.emplace(fixtures::makeDatabase(
-            inst.path(QStringLiteral("generated.mdb")),
-            {QStringLiteral("CREATE TABLE PRESET_DEFS (%1)").arg(fixtures::kTemplateColumns),
-             QStringLiteral("INSERT INTO PRESET_DEFS (ID, part, machine_type, var_name, offset_or_bitno, min) VALUES "
-                            "(1, 1, 'M1', 'M1.S3.Status', 3, 0), (2, 1, 'M1', 'M1.S3.Status', 4, 0)")}));
-        inst.context.project.AdditionalFields = {QString(), QStringLiteral("part")};
+            inst.path("generated.mdb"),
+            {u"CREATE TABLE PRESET_DEFS (%1)"_s.arg(fixtures::kTemplateColumns),
+             "INSERT INTO PRESET_DEFS (ID, part, machine_type, var_name, offset_or_bitno, min) VALUES "
+             "(1, 1, 'M1', 'M1.S3.Status', 3, 0), (2, 1, 'M1', 'M1.S3.Status', 4, 0)"}));
+        inst.context.project.AdditionalFields = {QString(), "part"};
         inst.context.project.AdditionalFieldsCount = 1;
     }
-    // A previous table: the statements after removing the old one; by default the standard
-    // columns with one tuned record.
-    void makePrevious(const QString& extraColumns = {},
-                      const QString& insert = QStringLiteral("INSERT INTO PRESET_DEFS (machine_type, var_name, "
-                                                             "offset_or_bitno, min) VALUES ('M1', 'M1.S3.Status', 3, 10)"))
+    // A previous table of the standard columns and these, with one tuned record.
+    void makePrevious(const QString& extraColumns)
     {
-        QFile::remove(previousPath());
-        fixtures::makeDatabase(previousPath(), {QStringLiteral("CREATE TABLE PRESET_DEFS (%1%2)")
-                                                    .arg(fixtures::kTemplateColumns, extraColumns),
-                                                insert});
+        fixtures::makeDatabase(previousPath(),
+                               {u"CREATE TABLE PRESET_DEFS (%1%2)"_s.arg(fixtures::kTemplateColumns, extraColumns),
+                                "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) "
+                                "VALUES ('M1', 'M1.S3.Status', 3, 10)"});
     }
     // The takeover into the generated table's records, which are then written back.
     int takeOver()
@@ -41,20 +37,20 @@ protected:
         component.open(previousPath());
         std::optional<database::PreviousTable> table(database::readPreviousTable(component));
         database::GeneratedRecords generated;
-        platform::Statement all(*db, QStringLiteral("SELECT * FROM PRESET_DEFS ORDER BY rowid"));
+        platform::Statement all(*db, "SELECT * FROM PRESET_DEFS ORDER BY rowid");
         for (std::vector<QVariant>& row : database::readRows(all, &generated.columns)) {
             generated.cells.insert(generated.cells.end(), row.begin(), row.end());
             ++generated.rows;
         }
         const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
         EXPECT_FALSE(table.has_value());
-        db->execute(QStringLiteral("DELETE FROM PRESET_DEFS"));
-        environment::Handler h(inst.context, QStringLiteral("CreateRecordSets"));
+        db->execute("DELETE FROM PRESET_DEFS");
+        environment::Handler h(inst.context, "CreateRecordSets");
         database::writeGeneratedRecords(h, *db, generated);
         return n;
     }
-    QString previousPath() const { return inst.path(QStringLiteral("ServoView/ServoView.mdb")); }
-    QStringList mins() const { return rows(*db, QStringLiteral("SELECT min FROM PRESET_DEFS ORDER BY rowid")); }
+    QString previousPath() const { return inst.path("ServoView/ServoView.mdb"); }
+    QStringList mins() const { return rows(*db, "SELECT min FROM PRESET_DEFS ORDER BY rowid"); }
 
     fixtures::SilentInstallation inst;
     std::optional<platform::Database> db;
@@ -62,39 +58,30 @@ protected:
 
 } // namespace
 
+// Extra columns may hold data the takeover loses: warned (silent: in the service log) unless fields are configured.
 TEST_F(Takeover, ExtraColumnsWarnOnlyWithoutAdditionalFields)
 {
-    const struct {
-        const char* why;
-        const char* columns;
-        qint16 additional;
-        bool silent;
-        bool warned;
-    } cases[] = {
-        {"15 columns, no additional fields", "", 0, false, false},
-        {"16 columns, additional fields", ", Extra LONG", 1, false, false},
-        {"16 columns, none, silent", ", Extra LONG", 0, true, true},
-        {"16 columns, none, answered Yes", ", Extra LONG", 0, false, true},
+    const struct { const char* why; const char* columns; qint16 additional; bool silent, warned; } cases[] = {
+        {"15 columns, none", "", 0, false, false}, {"16, additional fields", ", Extra LONG", 1, false, false},
+        {"16, none, silent", ", Extra LONG", 0, true, true}, {"16, none, answered Yes", ", Extra LONG", 0, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        QFile::remove(inst.path(QStringLiteral("ZeltoServicePack.log")));
+        QFile::remove(inst.path("ZeltoServicePack.log"));
         inst.messages.boxes.clear();
         inst.context.mode.SilentMode = c.silent;
         inst.context.project.AdditionalFieldsCount = c.additional;
         if (c.warned && !c.silent)
             inst.messages.expect(Answer::Yes);
-        makePrevious(QLatin1String(c.columns));
+        makePrevious(c.columns);
         EXPECT_EQ(takeOver(), 1);
         EXPECT_EQ(mins(), (QStringList{"10", "0"}));
-        const QString log = QString::fromLatin1(inst.read(QStringLiteral("ZeltoServicePack.log")));
+        const QString log = QString::fromLatin1(inst.read("ZeltoServicePack.log"));
         EXPECT_EQ(!log.isEmpty() || !inst.messages.boxes.empty(), c.warned);
-        if (c.warned && c.silent) {
-            EXPECT_EQ(log, QStringLiteral("! Fault ServoView_Config: WARNING!Machinecopy contains data in fields that won't "
-                                          "be taken over!Configurationfile \"SERVOVIEW.CFG\", missing entry "
-                                          "\"DataBaseAdditionalFields \"If you continue now this data will be "
-                                          "lost.Continue?\r\n"));
-        }
+        EXPECT_EQ(log.isEmpty(), !c.silent || !c.warned);
+        EXPECT_TRUE(log.isEmpty() || log.startsWith("! Fault ServoView_Config: WARNING!Machinecopy contains data in fields "
+                                                    "that won't be taken over!Configurationfile \"SERVOVIEW.CFG\""))
+            << log.toStdString();
     }
 }
 
@@ -104,19 +91,14 @@ TEST_F(Takeover, NoToTheWarningEndsWithoutTakingOver)
     inst.context.project.AdditionalFieldsCount = 0;
     inst.messages.expect(Answer::No);
     inst.messages.expect(Answer::Ok); // the fatal error
-    makePrevious(QStringLiteral(", Extra LONG"));
-    try {
-        takeOver();
-        ADD_FAILURE() << "the takeover went on";
-    } catch (const support::ProgramEnded& end) {
-        EXPECT_EQ(end.code, 2);
-    }
+    makePrevious(", Extra LONG");
+    EXPECT_EQ(support::endCode([&] { takeOver(); }), 2);
     EXPECT_TRUE(inst.messages.boxes.at(0).noIsDefault);
     const QStringList log = inst.reports();
     ASSERT_EQ(log.size(), 2);
-    EXPECT_EQ(log[0], QStringLiteral("ServoView_Config :Database-Error - Contact Administrator! Configurationprogram "
-                                     "\"SERVOVIEW\" terminated. Please check Configuration in \"SERVOVIEW.CFG\" Restart ") +
-                          inst.programFolder().toUpper() + QStringLiteral("/ServoView_Config.EXE!"));
-    EXPECT_TRUE(log[1].contains(QStringLiteral("(Nr. 9999) :Database-Error - Contact Administrator!")));
+    EXPECT_EQ(log[0], "ServoView_Config :Database-Error - Contact Administrator! Configurationprogram \"SERVOVIEW\" "
+                      "terminated. Please check Configuration in \"SERVOVIEW.CFG\" Restart " +
+                          inst.programFolder().toUpper() + "/ServoView_Config.EXE!");
+    EXPECT_TRUE(log[1].contains("(Nr. 9999) :Database-Error - Contact Administrator!"));
     EXPECT_EQ(mins(), (QStringList{"0", "0"}));
 }

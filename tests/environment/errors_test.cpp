@@ -73,13 +73,7 @@ TEST(Handler, YesResumesNoEnds)
     EXPECT_TRUE(h([&] { ran << "next"; }));
     EXPECT_EQ(ran, QStringList{"next"});
     EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("Unexpected error!\n\rSubscript out of range"));
-    int code = -1;
-    try {
-        h([&] { environment::toInt16(40000); });
-    } catch (const support::ProgramEnded& ended) {
-        code = ended.code;
-    }
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(support::endCode([&] { h([&] { environment::toInt16(40000); }); }), 2);
 }
 
 TEST(ConfirmCancel, SilentRunCancelsWithoutAsking)

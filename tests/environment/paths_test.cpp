@@ -74,13 +74,7 @@ TEST(Paths, MissingConfigurationEndsTheProgram)
         inst.context.mode.SilentMode = silent;
         if (!silent)
             inst.messages.expect(platform::Answer::Ok);
-        int code = -1;
-        try {
-            GetCFGPath(inst.context);
-        } catch (const support::ProgramEnded& ended) {
-            code = ended.code;
-        }
-        EXPECT_EQ(code, 2) << silent;
+        EXPECT_EQ(support::endCode([&] { GetCFGPath(inst.context); }), 2) << silent;
         const QString text = "File not found: \n\r" + inst.path("ServoView/ServoView.cfg").toUpper();
         EXPECT_EQ(silent ? QString::fromUtf8(inst.read("ZeltoServicePack.log")) : inst.messages.boxes.at(0).text,
                   silent ? "! Fault ServoView_Config: " + text + "\r\n" : text);

@@ -1,5 +1,6 @@
 #include "platform/sqlitedb.h"
 #include "support/printing.h"
+#include "support/sql.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,11 +28,10 @@ QString failure(F&& f)
     return {};
 }
 
-// The first value of a query's first row, as text.
+// The first row of a query, as text.
 QString firstValue(const Database& db, const QString& sql)
 {
-    Statement st(db, sql);
-    return st.step() ? st.value(0).toString() : QStringLiteral("<no row>");
+    return support::rows(db, sql).value(0, "<no row>");
 }
 
 class Engine : public ::testing::Test {

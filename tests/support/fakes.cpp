@@ -6,9 +6,21 @@
 
 namespace support {
 
+int endCode(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ProgramEnded& ended) {
+        return ended.code;
+    }
+    return -1;
+}
+
 platform::Answer ScriptedMessages::show(const platform::MessageBox& box)
 {
     boxes.push_back(box);
+    if (onShow)
+        onShow(box);
     if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected message box \"" << box.title.toStdString() << "\": " << box.text.toStdString();
         return box.buttons == platform::Buttons::YesNo ? platform::Answer::Yes : platform::Answer::Ok;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace support {
@@ -32,6 +33,9 @@ public:
     [[noreturn]] void endProgram(int code) override { throw ProgramEnded{code}; }
 };
 
+// The exit code a call ends the program with, or -1 when the program runs on.
+int endCode(const std::function<void()>& f);
+
 // Records every message box and answers from a queue. A box nobody expected fails the test.
 class ScriptedMessages final : public platform::Messages {
 public:
@@ -42,12 +46,11 @@ public:
 
     std::vector<platform::MessageBox> boxes;
     bool allAnswered() const { return m_answers.empty(); }
+    // Called with each box before it is answered, to look at the program while it shows.
+    std::function<void(const platform::MessageBox&)> onShow;
 
 private:
-    struct Scripted {
-        platform::Answer answer;
-        bool fail;
-    };
+    struct Scripted { platform::Answer answer; bool fail; };
     std::deque<Scripted> m_answers;
 };
 

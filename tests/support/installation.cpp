@@ -23,11 +23,6 @@ Installation::Installation(const QString& component, const QString& programFolde
     process.name = exeName();
 }
 
-QString Installation::path(const QString& relative) const
-{
-    return m_dir.path() + QLatin1Char('/') + relative;
-}
-
 void Installation::write(const QString& relative, const QByteArray& bytes) const
 {
     const QString full = path(relative);
@@ -40,35 +35,21 @@ void Installation::write(const QString& relative, const QByteArray& bytes) const
 
 void Installation::writeIni(const QString& relative, const QString& text) const
 {
-    QString crlf = text;
-    crlf.replace(QLatin1String("\n"), QLatin1String("\r\n"));
-    write(relative, platform::toCp1252(crlf));
+    write(relative, platform::toCp1252(QString(text).replace(QLatin1String("\n"), QLatin1String("\r\n"))));
 }
 
 QByteArray Installation::read(const QString& relative) const
 {
     QFile file(path(relative));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool Installation::exists(const QString& relative) const
-{
-    return QFileInfo::exists(path(relative));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Installation::installProgram() const
 {
     const QString target = exePath();
     QFile::remove(target);
-    if (!QFile::copy(builtProgram(), target))
+    if (!QFile::copy(QStringLiteral(KALVIA_PROGRAM), target))
         throw std::runtime_error("cannot copy the program to " + target.toStdString());
-}
-
-QString builtProgram()
-{
-    return QStringLiteral(KALVIA_PROGRAM);
 }
 
 } // namespace support

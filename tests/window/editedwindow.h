@@ -14,36 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace editing {
-
-// The exit code a call ends the program with, or -1 when the program runs on.
-inline int endCode(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const support::ProgramEnded& ended) {
-        return ended.code;
-    }
-    return -1;
-}
-
-// Messages answered from the installation's script, each after a look at the window while it shows.
-class WatchedMessages final : public platform::Messages {
-public:
-    explicit WatchedMessages(support::ScriptedMessages& answers) : script(answers) {}
-    platform::Answer show(const platform::MessageBox& box) override
-    {
-        if (onShow)
-            onShow(box);
-        return script.show(box);
-    }
-    support::ScriptedMessages& script;
-    std::function<void(const platform::MessageBox&)> onShow;
-};
 
 // Three served machines: Filler with 3 slots (3 with its extra options, 12-2 with a second
 // diagnosis page, 7), Capper with 2 (12-1, 5), Labeller without a NumberOfServos key. Pictures:
@@ -52,24 +28,19 @@ class EditedWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        inst.writeIni(QStringLiteral("parameter/qelconfiguration.ini"),
-                      QStringLiteral("[Common]\nSaveAndRestore=%1\nNameM1=Filler\nNameM2=Capper\nNameM3=Labeller\n")
-                          .arg(inst.root()));
-        inst.writeIni(QStringLiteral("parameter/Program.ini"),
-                      QStringLiteral("[Project]\nResolution=1024\nNumberOfMachines=3\n"
-                                     "[Machine1]\nMachineName=Filler\nNumberOfServos=3\nServo1=3\nExtServo1=true\n"
-                                     "Servo2=12\nServoPic2=2\nDiag2Servo2=true\nServo3=7\n"
-                                     "[Machine2]\nMachineName=Capper\nNumberOfServos=2\nServo1=12\nServo2=5\n"
-                                     "[Machine3]\nMachineName=Labeller\n"));
-        inst.writeIni(QStringLiteral("ServoView/ServoView.cfg"),
-                      QStringLiteral("[Project]\nForMachine1=true\nForMachine2=true\nForMachine3=true\n"));
+        inst.writeIni("parameter/qelconfiguration.ini",
+                      u"[Common]\nSaveAndRestore=%1\nNameM1=Filler\nNameM2=Capper\nNameM3=Labeller\n"_s.arg(inst.root()));
+        inst.writeIni("parameter/Program.ini",
+                      "[Project]\nResolution=1024\nNumberOfMachines=3\n[Machine1]\nMachineName=Filler\nNumberOfServos=3\n"
+                      "Servo1=3\nExtServo1=true\nServo2=12\nServoPic2=2\nDiag2Servo2=true\nServo3=7\n[Machine2]\n"
+                      "MachineName=Capper\nNumberOfServos=2\nServo1=12\nServo2=5\n[Machine3]\nMachineName=Labeller\n");
+        inst.writeIni("ServoView/ServoView.cfg", "[Project]\nForMachine1=true\nForMachine2=true\nForMachine3=true\n");
         const std::pair<const char*, const char*> pictures[] = {
             {"Servo_3_1024.gif", "green"}, {"Servo_5_1024.gif", "green"},         {"Servo_7_1024.gif", "green"},
             {"Servo_9_800.gif", "green"},  {"Servo_12_1_1024.gif", "tall-blue"}, {"Servo_12_2_1024.gif", "wide-red"}};
         for (const auto& [name, drawing] : pictures)
-            ASSERT_TRUE(QFile::copy(QStringLiteral(KALVIA_SOURCE_DIR "/tests/window/data/%1.gif").arg(QLatin1String(drawing)),
-                                    picture(name)));
-        w = std::make_unique<window::Kalvia>(ctx);
+            ASSERT_TRUE(QFile::copy(KALVIA_SOURCE_DIR "/tests/window/data/" + QString(drawing) + ".gif", picture(name)));
+        w = std::make_unique<window::Kalvia>(inst.context);
         w->Form_Load();
         // Shown and active, so focus changes reach its controls.
         w->show();
@@ -100,14 +71,12 @@ protected:
             texts << w->ComboServo[s]->currentText();
         return texts;
     }
-    QString picture(const char* name) const { return inst.path(QStringLiteral("ServoTool/") + QLatin1String(name)); }
+    QString picture(const char* name) const { return inst.path(u"ServoTool/"_s + name); }
     // The colour drawn at a point of the small preview.
     QColor previewAt(int x, int y) const { return w->ServoPic->pixmap().toImage().pixelColor(x, y); }
     const environment::EditingState& st() const { return w->state(); }
 
     support::Installation inst;
-    WatchedMessages messages{inst.messages};
-    environment::Context ctx{inst.process, messages};
     std::unique_ptr<window::Kalvia> w;
 };
 

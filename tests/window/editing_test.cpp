@@ -1,25 +1,16 @@
 #include "editedwindow.h"
 
-using editing::endCode;
+using support::endCode;
 using platform::Answer;
 using Editing = editing::EditedWindow;
 
 TEST_F(Editing, LeavingAServoComboStoresOrRefusesTheText)
 {
-    const struct {
-        const char* typed;
-        int servo, variant; // stored afterwards
-        const char* shown;  // nullptr: refused, the text stays as typed
-    } cases[] = {
-        {"5", 5, 1, "5"},
-        {"12", 12, 1, "12-1"}, // the first picture of 12
-        {"12-2", 12, 2, "12-2"},
-        {" 7-1", 7, 1, "7"},
-        {"7-4", 7, 1, "7"}, // 7 has one picture: the slot takes that one
-        {"12-3", 7, 1, nullptr},
-        {"9", 7, 1, nullptr}, // a picture at another resolution only
-        {"", 7, 1, nullptr},
-        {"x", 7, 1, nullptr},
+    // The servo and variant stored afterwards and the text shown (nullptr: refused, the text stays as typed).
+    const struct { const char* typed; int servo, variant; const char* shown; } cases[] = {
+        {"5", 5, 1, "5"}, {"12", 12, 1, "12-1"}, {"12-2", 12, 2, "12-2"}, // "12": the first picture of 12
+        {" 7-1", 7, 1, "7"}, {"7-4", 7, 1, "7"}, // 7 has one picture: the slot takes that one
+        {"12-3", 7, 1, nullptr}, {"9", 7, 1, nullptr}, {"", 7, 1, nullptr}, {"x", 7, 1, nullptr}, // 9: at 800 only
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -34,23 +25,37 @@ TEST_F(Editing, LeavingAServoComboStoresOrRefusesTheText)
         EXPECT_EQ(st().Servo[2][3], 0); // other machines' slots are never touched
         EXPECT_EQ(w->ComboServo[3]->currentText(), c.shown ? QString::fromLatin1(c.shown) : typed);
         EXPECT_EQ(window::backColor(w->ComboServo[3]), window::kWhite); // red only while refused
-        if (!c.shown) {
-            ASSERT_EQ(inst.messages.boxes.size(), 1u);
-            EXPECT_EQ(inst.messages.boxes[0].text, QStringLiteral("Servobild '%1' gibt es nicht").arg(typed));
-        }
+        EXPECT_EQ(inst.messages.boxes.empty() ? QString() : inst.messages.boxes.back().text,
+                  c.shown ? QString() : u"Servobild '%1' gibt es nicht"_s.arg(typed));
     }
 }
 
-TEST_F(Editing, ServoCountShowsAndHidesRows)
+// A typed count is stored and shows that many rows; an impossible one is refused and the stored count shown again.
+TEST_F(Editing, ServoCountShowsRowsOrIsRefused)
 {
+    // Typed in turn: the count stored afterwards and the message of a refusal (nullptr: taken).
+    const struct { const char* typed; int stored; const char* refusal; } steps[] = {
+        {"", 0, nullptr}, {"51", 0, "Anzahl Servos '51' ist nicht möglich: erlaubt sind 0 bis 50."}, // "": no servo at all
+        {"1", 1, nullptr}, {"-1", 1, "Anzahl Servos '-1' ist nicht möglich: erlaubt sind 0 bis 50."},
+        {"300", 1, "Anzahl Servos '300' ist nicht möglich: erlaubt sind 0 bis 50."},
+        {"abc", 1, "Type mismatch"}, // the run-time error's report
+    };
     const auto rowShown = [&](int s) { return w->ComboServo[s]->isEnabled() && w->Check2ndDiagPage[s]->isEnabled(); };
-    type(w->ComboNrServos, QStringLiteral("1"));
-    leave();
-    EXPECT_EQ(st().NumberOfServos[1], 1);
-    EXPECT_TRUE(rowShown(1));
-    EXPECT_FALSE(rowShown(2));
-    EXPECT_EQ(shown(2), QStringList({"3", ""}));
-
+    for (const auto& c : steps) {
+        SCOPED_TRACE(c.typed);
+        inst.messages.boxes.clear();
+        if (c.refusal)
+            inst.messages.expect(Answer::Yes); // the message, or resuming after the report
+        type(w->ComboNrServos, QString::fromLatin1(c.typed));
+        leave();
+        EXPECT_TRUE(c.refusal ? inst.messages.boxes.size() == 1 && inst.messages.boxes[0].text.contains(c.refusal)
+                              : inst.messages.boxes.empty());
+        EXPECT_EQ(st().NumberOfServos[1], c.stored);
+        EXPECT_EQ(w->ComboNrServos->currentText(), c.refusal ? QString::number(c.stored) : QString::fromLatin1(c.typed));
+        EXPECT_TRUE(c.stored == 0 || rowShown(c.stored));
+        EXPECT_FALSE(rowShown(c.stored + 1));
+        EXPECT_EQ(w->ComboServo[c.stored + 1]->currentText(), QString());
+    }
     // Picking 3 from the list shows rows 2 and 3 with their choices and ticks again.
     w->ComboNrServos->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(w->ComboNrServos, Qt::Key_Down);
@@ -60,45 +65,19 @@ TEST_F(Editing, ServoCountShowsAndHidesRows)
     EXPECT_FALSE(rowShown(4));
     EXPECT_EQ(shown(3), QStringList({"3", "12-2", "7"}));
     EXPECT_TRUE(w->Check2ndDiagPage[2]->isChecked());
-
-    type(w->ComboNrServos, QString()); // an empty field is no servo at all
-    leave();
-    EXPECT_EQ(st().NumberOfServos[1], 0);
-    EXPECT_FALSE(rowShown(1));
-}
-
-TEST_F(Editing, ImpossibleServoCountIsRefused)
-{
-    for (const char* typed : {"51", "-1", "300", "abc"}) {
-        SCOPED_TRACE(typed);
-        inst.messages.boxes.clear();
-        inst.messages.expect(Answer::Yes); // the message, or resuming after the report
-        type(w->ComboNrServos, QString::fromLatin1(typed));
-        leave();
-        ASSERT_EQ(inst.messages.boxes.size(), 1u);
-        const QString text = inst.messages.boxes[0].text;
-        if (QByteArray(typed) == "abc")
-            EXPECT_TRUE(text.contains(QStringLiteral("Type mismatch"))) << text.toStdString();
-        else
-            EXPECT_EQ(text, QStringLiteral("Anzahl Servos '%1' ist nicht möglich: erlaubt sind 0 bis 50.").arg(QLatin1String(typed)));
-        EXPECT_EQ(st().NumberOfServos[1], 3);
-        EXPECT_EQ(w->ComboNrServos->currentText(), QStringLiteral("3"));
-        EXPECT_FALSE(w->ComboServo[4]->isEnabled());
-    }
     // The count a machine came with (no key: -1) is taken again without a word, rows all hidden.
     clickTab(2);
     w->ComboNrServos->setFocus(Qt::MouseFocusReason);
     leave();
     EXPECT_EQ(st().NumberOfServos[3], -1);
-    EXPECT_FALSE(w->ComboServo[1]->isEnabled());
+    EXPECT_FALSE(rowShown(1));
 }
 
 TEST_F(Editing, TabSwitchStoresTheTextForTheMachineLeft)
 {
     w->CheckZusatz[3]->click();
-    type(w->ComboServo[3], QStringLiteral("5"));
+    type(w->ComboServo[3], u"5"_s);
     clickTab(1); // without leaving the combo first
-
     EXPECT_EQ(st().CurrentMachine, 2);
     EXPECT_EQ(st().Servo[1][3], 5);
     EXPECT_EQ(shown(3), QStringList({"12-1", "5", ""}));
@@ -107,7 +86,7 @@ TEST_F(Editing, TabSwitchStoresTheTextForTheMachineLeft)
 
     // A text refused on the way out stays unstored; the switch happens all the same.
     inst.messages.expect(Answer::Ok);
-    type(w->ComboServo[2], QStringLiteral("44"));
+    type(w->ComboServo[2], u"44"_s);
     clickTab(2);
     EXPECT_EQ(inst.messages.boxes.size(), 1u);
     EXPECT_EQ(st().Servo[2][2], 5);
@@ -147,8 +126,8 @@ TEST_F(Editing, HelpModeShowsHelpInsteadOfActing)
         EXPECT_FALSE(st().Diag2Servo[1][1]);
         EXPECT_TRUE(st().ExtServo[1][1]);
     }
-    type(w->ComboServo[1], QStringLiteral("44")); // entering shows help; leaving stores and refuses nothing
-    type(w->ComboNrServos, QStringLiteral("1"));
+    type(w->ComboServo[1], u"44"_s); // entering shows help; leaving stores and refuses nothing
+    type(w->ComboNrServos, u"1"_s);
     leave();
     EXPECT_EQ(st().Servo[1][1], 3);
     EXPECT_EQ(st().NumberOfServos[1], 3);
@@ -171,7 +150,7 @@ TEST_F(Editing, OkRefusesFaultyMachinesShowingTheirRowsRed)
 {
     // Each box noted as the tab shown and the rows shown red while it was up: "1: 3 4 5".
     QStringList seen;
-    messages.onShow = [&](const platform::MessageBox&) {
+    inst.messages.onShow = [&](const platform::MessageBox&) {
         QString s = QString::number(w->TabStripMachine->currentIndex()) + QLatin1Char(':');
         for (int r = 1; r <= 50; ++r)
             if (window::backColor(w->ComboServo[r]) == window::kRed)
@@ -180,30 +159,30 @@ TEST_F(Editing, OkRefusesFaultyMachinesShowingTheirRowsRed)
     };
     // Capper: slots 3 and 5 hold servo 12 in two variants, slot 4 was never given a servo.
     clickTab(1);
-    type(w->ComboNrServos, QStringLiteral("5"));
+    type(w->ComboNrServos, u"5"_s);
     leave();
-    type(w->ComboServo[3], QStringLiteral("12-2"));
-    type(w->ComboServo[5], QStringLiteral("12-1"));
+    type(w->ComboServo[3], u"12-2"_s);
+    type(w->ComboServo[5], u"12-1"_s);
     // Labeller: two slots never given a servo are one fault of the machine.
     clickTab(2);
-    type(w->ComboNrServos, QStringLiteral("2"));
+    type(w->ComboNrServos, u"2"_s);
     leave();
     // Filler: a text refused on leaving stays in its combo.
     clickTab(0);
     inst.messages.expect(Answer::Ok);
-    type(w->ComboServo[2], QStringLiteral("44"));
+    type(w->ComboServo[2], u"44"_s);
     leave();
-    const QByteArray before = inst.read(QStringLiteral("parameter/Program.ini"));
+    const QByteArray before = inst.read(u"parameter/Program.ini"_s);
 
     for (int i = 0; i < 3; ++i)
         inst.messages.expect(Answer::Ok);
     EXPECT_EQ(endCode([&] { w->CommandOK_Click(); }), -1);
     // Red while refused on leaving, and again at OK; 12-1 in slot 1 of the Capper as well.
     EXPECT_EQ(seen, QStringList({"0: 2", "0: 2", "1: 1 3 4 5", "2: 1 2"}));
-    EXPECT_EQ(inst.messages.boxes.back().text, QStringLiteral("Falscher Servotyp oder doppelte Belegung"));
+    EXPECT_EQ(inst.messages.boxes.back().text, u"Falscher Servotyp oder doppelte Belegung"_s);
     // The colours are back as they were: white for shown rows, the button face for hidden ones.
     EXPECT_EQ(window::backColor(w->ComboServo[1]), window::kWhite);
     EXPECT_EQ(window::backColor(w->ComboServo[3]), window::buttonFace());
     EXPECT_FALSE(w->closingRunStarted());
-    EXPECT_EQ(inst.read(QStringLiteral("parameter/Program.ini")), before);
+    EXPECT_EQ(inst.read(u"parameter/Program.ini"_s), before);
 }

@@ -2,7 +2,7 @@
 
 #include "environment/errors.h"
 
-using editing::endCode;
+using support::endCode;
 using platform::Answer;
 
 TEST(Events, FailingHandlerIsReportedUnderItsName)
@@ -10,28 +10,22 @@ TEST(Events, FailingHandlerIsReportedUnderItsName)
     support::Installation inst;
     window::Kalvia w(inst.context);
     QObject::connect(&w, &window::Kalvia::eventDelivered, &w, [](const QString& handler, int) {
-        if (handler == QStringLiteral("CheckZusatz_Click"))
+        if (handler == u"CheckZusatz_Click"_s)
             environment::raiseSubscript();
     });
     w.CheckZusatz[6]->setEnabled(true);
     inst.messages.expect(Answer::Yes); // resume
     w.CheckZusatz[6]->setChecked(true);
     EXPECT_TRUE(w.CheckZusatz[6]->isChecked());
-    ASSERT_EQ(inst.messages.boxes.size(), 1u);
-    EXPECT_TRUE(inst.messages.boxes[0].text.contains(QStringLiteral("Subscript out of range")));
-    EXPECT_TRUE(inst.read(QStringLiteral("QELcfglog.txt")).contains("/ CheckZusatz_Click (Nr. 9) :Subscript out of range"));
+    EXPECT_TRUE(inst.messages.boxes.at(0).text.contains(u"Subscript out of range"_s));
+    EXPECT_TRUE(inst.read(u"QELcfglog.txt"_s).contains("/ CheckZusatz_Click (Nr. 9) :Subscript out of range"));
 }
 
 TEST(Lifecycle, CancelEndsTheProgramUnlessRefused)
 {
-    const struct {
-        bool fails;
-        Answer answer; // to the question, or resuming after its failure
-        int code;
-        const char* logged;
-    } cases[] = {
-        {false, Answer::No, -1, ""},
-        {false, Answer::Yes, 1, "Konfigurations-EXE wurde abgebrochen:     ServoView"},
+    // The answer is to the question, or resuming after its failure.
+    const struct { bool fails; Answer answer; int code; const char* logged; } cases[] = {
+        {false, Answer::No, -1, ""}, {false, Answer::Yes, 1, "Konfigurations-EXE wurde abgebrochen:     ServoView"},
         {true, Answer::Yes, 2, "/ CommandCancel_Click (Nr. 53) :File not found"},
     };
     for (const auto& c : cases) {
@@ -43,8 +37,8 @@ TEST(Lifecycle, CancelEndsTheProgramUnlessRefused)
         inst.messages.expect(c.answer);
         EXPECT_EQ(endCode([&] { w.CommandCancel_Click(); }), c.code);
         EXPECT_TRUE(inst.messages.allAnswered());
-        EXPECT_EQ(inst.exists(QStringLiteral("QELcfglog.txt")), *c.logged != 0);
-        EXPECT_TRUE(inst.read(QStringLiteral("QELcfglog.txt")).contains(c.logged));
+        EXPECT_EQ(inst.exists(u"QELcfglog.txt"_s), *c.logged != 0);
+        EXPECT_TRUE(inst.read(u"QELcfglog.txt"_s).contains(c.logged));
     }
 }
 
@@ -59,7 +53,7 @@ TEST(Lifecycle, CloseNeedsAConfirmation)
     inst.messages.expect(Answer::Yes);
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(inst.read(QStringLiteral("QELcfglog.txt")).contains("/ Form_QueryUnload (Nr. 53)"));
+    EXPECT_TRUE(inst.read(u"QELcfglog.txt"_s).contains("/ Form_QueryUnload (Nr. 53)"));
     inst.messages.expect(Answer::Yes);
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());

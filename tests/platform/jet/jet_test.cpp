@@ -3,6 +3,7 @@
 #include "platform/jet/jetreader_p.h"
 #include "platform/sqlitedb.h"
 #include "support/printing.h"
+#include "support/sql.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,20 +48,6 @@ QStringList files(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// The rows of a query, each as its columns' text joined by "|".
-QStringList query(const QString& path, const QString& sql)
-{
-    platform::Statement st(platform::Database(path), sql);
-    QStringList rows;
-    while (st.step()) {
-        QStringList row;
-        for (int i = 0; i < st.columnCount(); ++i)
-            row << st.value(i).toString();
-        rows << row.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
 // Converts the Jet file at path in place, as the closing run does.
 platform::JetImportResult convertInPlace(const QString& path)
 {
@@ -76,7 +63,7 @@ struct Converted {
         const auto result = convertInPlace(path);
         EXPECT_TRUE(result.ok) << result.message.toStdString();
     }
-    QStringList operator()(const QString& sql) const { return query(path, sql); }
+    QStringList operator()(const QString& sql) const { return support::rows(path, sql); }
 
     QTemporaryDir dir;
     QString path = dir.filePath("converted.mdb");
@@ -173,14 +160,14 @@ TEST(JetInPlace, ReplacesOnlyOnCommit)
     {
         platform::JetConversion dropped(f.db);
         ASSERT_TRUE(dropped.ok()) << dropped.message().toStdString();
-        EXPECT_EQ(query(dropped.convertedPath(), "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
+        EXPECT_EQ(support::rows(dropped.convertedPath(), "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
         EXPECT_EQ(slurp(f.db), original);
     }
     EXPECT_EQ(files(f.dir.path()), QStringList{"ServoView.mdb"});
     platform::JetConversion conversion(f.db);
     const auto committed = conversion.commit();
     ASSERT_TRUE(committed.ok) << committed.message.toStdString();
-    EXPECT_EQ(query(f.db, "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
+    EXPECT_EQ(support::rows(f.db, "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
     EXPECT_EQ(slurp(committed.keptOriginal), original);
     EXPECT_EQ(QFile::permissions(f.db), QFile::permissions(committed.keptOriginal));
     EXPECT_EQ(files(f.dir.path()), (QStringList{"ServoView.mdb", "ServoView.mdb.jet"}));
