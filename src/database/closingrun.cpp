@@ -77,6 +77,8 @@ bool copyInto(QTemporaryFile& temp, const QString& from)
         if (temp.write(buffer, got) != got)
             return false;
     }
+    if (!temp.flush())
+        return false;
     temp.close();
     return true;
 }
@@ -112,16 +114,25 @@ public:
         : ctx(ctx), state(state), h(ctx, QStringLiteral("WorkOnMDB"))
     {
     }
+    ~ClosingRun()
+    {
+        ctx.cleanUp = {};
+        release();
+    }
     ClosingRunOutcome run();
 
 private:
     bool findFiles();
     void copyMachineCopy();
+    void openPrevious();
     void openTemplate();
     void readNamePatterns();
     bool rebuildDefs();
     void generateAndTakeOver();
     void replaceComponent();
+    void release();
+    [[noreturn]] void giveUp(int number, const QString& why);
+    [[noreturn]] void previousUnreadable(int number, const QString& problem);
 
     environment::Context& ctx;
     const environment::EditingState& state;
@@ -135,11 +146,11 @@ private:
     std::optional<QTemporaryFile> machineCopy;
     RunFile templateFile;
     RunFile previousFile;
+    platform::FileTimes templateTimes;
+    ComponentDatabase component; // the previous database
+    bool previousHasDefs = false;
     std::optional<platform::Database> db; // the template database
     std::optional<platform::Transaction> tx;
-    // A component database that is not a database this program can read is not replaced: it may
-    // be the only copy of someone's limits.
-    bool keepComponent = false;
     bool committed = false; // the template's new PRESET_DEFS is complete
 };
 
@@ -149,22 +160,62 @@ ClosingRunOutcome ClosingRun::run()
         return outcome; // without a template database there is nothing to do
     // The template is changed in place, so it keeps its creation time; its last-write time is
     // set back at the end.
-    const platform::FileTimes templateTimes = platform::readFileTimes(templatePath);
+    templateTimes = platform::readFileTimes(templatePath);
+    ctx.cleanUp = [this] { release(); };
     copyMachineCopy();
+    openPrevious();
     openTemplate();
     readNamePatterns();
-    if (rebuildDefs())
-        generateAndTakeOver();
-    // A run whose PRESET_DEFS could not be rebuilt or committed leaves the component database as
-    // it was.
+    if (!rebuildDefs())
+        giveUp(environment::ErrInvalidCall, QStringLiteral("PRESET_DEFS cannot be rebuilt in \"%1\".").arg(templatePath));
+    generateAndTakeOver();
+    // A run whose PRESET_DEFS could not be committed leaves the component database as it was.
     tx.reset();
     db.reset();
     if (committed)
         replaceComponent();
+    release();
+    return outcome;
+}
+
+// Everything the run holds is given back: transactions rolled back, databases closed, its
+// temporary files removed, the template's last-write time set back. Also what an early end of
+// the program does first.
+void ClosingRun::release()
+{
+    tx.reset();
+    db.reset();
+    component.close();
+    machineCopy.reset();
     templateFile.jet.reset();
     previousFile.jet.reset();
-    platform::restoreFileTimes(templatePath, templateTimes);
-    return outcome;
+    if (templateTimes.valid)
+        platform::restoreFileTimes(templatePath, templateTimes);
+    templateTimes.valid = false;
+}
+
+// Ends the run before it has written anything: reported as a fatal error, then the program ends
+// with every file as it was.
+void ClosingRun::giveUp(int number, const QString& why)
+{
+    environment::ErrorSub(ctx, number, QStringLiteral("SQLite"),
+                          why + QStringLiteral(" Nothing was written: the component database, the template database "
+                                               "and program.ini are as they were."),
+                          h.procName(), true);
+    environment::EndProgram(ctx, platform::ExitOther);
+}
+
+// The previous records are the engineer's tuned limits: a file that holds them and cannot be read
+// to the end is never replaced.
+void ClosingRun::previousUnreadable(int number, const QString& problem)
+{
+    const bool component = previousPath == componentPath;
+    const bool inUse = number == platform::DbErrEngineBase + 5 || number == platform::DbErrEngineBase + 6;
+    giveUp(number, QStringLiteral("The %1 \"%2\" %3 (%4).")
+                       .arg(component ? QStringLiteral("component database") : QStringLiteral("machine copy"),
+                            component ? componentPath : machineCopyPath,
+                            inUse ? QStringLiteral("is in use by another program") : QStringLiteral("is damaged"),
+                            problem));
 }
 
 // The three databases' paths and the naming system: integrated runs always use the VisiWin 32
@@ -186,6 +237,9 @@ bool ClosingRun::findFiles()
         return false;
     templatePath = platform::resolvePath(templatePath);
     componentPath = platform::resolvePath(componentPath);
+    // What a killed run left beside the databases.
+    platform::removeLeftovers(templatePath);
+    platform::removeLeftovers(componentPath);
     previousPath = componentPath;
     templateFile.path = templatePath;
     return true;
@@ -222,6 +276,28 @@ void ClosingRun::copyMachineCopy()
         }
         previousPath = machineCopy->fileName();
     });
+}
+
+// The previous database is opened and checked to its last page before anything is changed: the
+// run goes on only when it can read every record. A missing file, or one without PRESET_DEFS, is
+// a first configuration.
+void ClosingRun::openPrevious()
+{
+    if (!platform::fileExists(previousPath))
+        return;
+    previousFile.path = previousPath;
+    try {
+        previousFile.prepare();
+        component.open(previousFile.openPath());
+        platform::Statement check(component.database(), QStringLiteral("PRAGMA quick_check"));
+        if (!check.step() || check.value(0).toString() != QLatin1String("ok"))
+            previousUnreadable(platform::DbErrEngineBase + 11, check.value(0).toString());
+        previousHasDefs = component.database().tableDefs().contains(kDefsTable);
+    } catch (const environment::RunTimeError& error) {
+        previousUnreadable(error.number, error.description);
+    } catch (const platform::DbError& error) {
+        previousUnreadable(error.number, error.description);
+    }
 }
 
 // The template database, converted first when it is a Jet file, is opened once for the run and
@@ -291,33 +367,27 @@ bool ClosingRun::rebuildDefs()
 }
 
 // The records for every configured slot, the previous limits taken over into them, then written
-// and committed. The previous database (the component database, in integrated runs the machine
-// copy's copy) is converted first when it is a Jet file, and never written to: the run's renames
-// are kept in its name lookup.
+// and committed. The previous database is never written to: the run's renames are kept in its
+// name lookup.
 void ClosingRun::generateAndTakeOver()
 {
-    previousFile.path = previousPath;
-    ComponentDatabase component;
-    if (platform::fileExists(previousPath)) {
-        h([&] {
-            try {
-                previousFile.prepare();
-            } catch (const environment::RunTimeError&) {
-                keepComponent = previousPath == componentPath;
-                throw;
-            }
-            component.open(previousFile.openPath());
-        });
-    }
     CategorieNachCategoryID(ctx, component);
     GeneratedRecords records = CreateRecordSets(ctx, *db, state, naming, component);
-    // The takeover reads PRESET_DEFS of exactly that name.
-    bool found = false;
-    if (component.isOpen())
-        h([&] { found = component.database().tableDefs().contains(kDefsTable); });
     std::optional<PreviousTable> previous;
-    if (found)
-        h([&] { previous.emplace(readPreviousTable(component)); });
+    if (previousHasDefs) {
+        try {
+            previous.emplace(readPreviousTable(component));
+        } catch (const platform::DbError& error) {
+            previousUnreadable(error.number, error.description);
+        }
+    }
+    // Failures that left nothing to generate never cost the records of the previous database.
+    if (records.rows == 0 && ctx.failuresReported > 0 && previous && !previous->records.empty()) {
+        giveUp(environment::ErrInvalidCall,
+               QStringLiteral("No record was generated because of the failures reported, so \"%1\" keeps its %2 records.")
+                   .arg(previousPath == componentPath ? componentPath : machineCopyPath)
+                   .arg(previous->records.size()));
+    }
     if (previous) {
         environment::GetAddFields(ctx);
         outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
@@ -335,7 +405,7 @@ void ClosingRun::generateAndTakeOver()
 // conversion first (the original kept as .jet).
 void ClosingRun::replaceComponent()
 {
-    bool ready = !keepComponent;
+    bool ready = true;
     if (templateFile.jet) {
         const platform::JetImportResult done = templateFile.jet->commit();
         if (!done.ok) {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 class Messages;
 class Process;
@@ -35,6 +37,11 @@ struct Context {
     platform::Messages& messages;
     StartMode mode{};
     ProjectSettings project{};
+    // Failures reported so far (error questions and fault messages).
+    int failuresReported = 0;
+    // What an early end of the program must undo first (temporary files, open transactions);
+    // set by the closing run while it runs.
+    std::function<void()> cleanUp{};
 };
 
 } // namespace environment

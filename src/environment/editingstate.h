@@ -29,6 +29,9 @@ struct EditingState {
     Table<qint16, kMaxMachines> TabToMachine{};
     qint16 CurrentMachine = 0;
     Table<qint16, kMaxMachines> NumberOfServos{};
+    // A count program.ini gave that does not fit a 16-bit number, as its text: written back
+    // unchanged until the count is edited.
+    Table<QString, kMaxMachines> StoredServoCount{};
     Table<Table<qint16, kMaxSlots>, kMaxMachines> Servo{};
     Table<Table<qint16, kMaxSlots>, kMaxMachines> ServoPicNo{};
     Table<Table<bool, kMaxSlots>, kMaxMachines> Diag2Servo{};

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace environment {
 
@@ -70,6 +71,7 @@ void WriteServiceLog(Context& ctx, const QString& Text)
 
 void FaultMessage(Context& ctx, const QString& Text)
 {
+    ++ctx.failuresReported;
     if (ctx.mode.SilentMode) {
         WriteServiceLog(ctx, Text);
         return;
@@ -84,6 +86,8 @@ void FaultMessage(Context& ctx, const QString& Text)
 
 void EndProgram(Context& ctx, int code)
 {
+    if (ctx.cleanUp)
+        std::exchange(ctx.cleanUp, {})();
     ctx.process.endProgram(code);
     std::abort(); // endProgram never returns
 }
@@ -95,6 +99,7 @@ int ErrorSub(Context& ctx, int ErrNumber, const QString& ErrSource, const QStrin
                          ErrSource + QStringLiteral(" / ") + ProcName + QStringLiteral(" (Nr. ") +
                          QString::number(ErrNumber) + QStringLiteral(") :") + ErrDescription;
     const QString note = LogError(ctx, line, false);
+    ++ctx.failuresReported;
     const QString message = QStringLiteral("Unexpected error!") + kLfCr + ErrDescription + kLfCr + note;
 
     if (ctx.mode.SilentMode) {

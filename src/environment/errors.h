@@ -18,6 +18,7 @@ enum ErrorNumber : int {
     ErrTypeMismatch = 13,
     ErrFileNotFound = 53,
     ErrInternal = 51,
+    ErrFileAccess = 75, // "Path/File access error"
 };
 
 // A run-time failure: number, source and description. An empty source stands for the program

@@ -5,6 +5,8 @@
 
 #include <QMetaType>
 
+#include <limits>
+
 namespace environment {
 
 namespace {
@@ -54,7 +56,12 @@ qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry
 {
     Handler h(ctx, QStringLiteral("LoadIniInteger"));
     qint16 v = 0;
-    h([&] { v = toInt16(platform::GetPrivateProfileIntA(Section, Entry, -1, File)); });
+    h([&] {
+        const qint64 read = platform::GetPrivateProfileIntA(Section, Entry, -1, File);
+        if (read < std::numeric_limits<qint16>::min() || read > std::numeric_limits<qint16>::max())
+            raise(ErrOverflow, QStringLiteral("Overflow: entry '%1' in section [%2] of '%3'").arg(Entry, Section, File));
+        v = qint16(read);
+    });
     if (v == -1 && ShowError)
         h([&] { notFound(ctx, Section, Entry, File); });
     return v;
@@ -105,7 +112,11 @@ qint16 SaveIni(Context& ctx, const QVariant& Value, const QString& Section, cons
         }
     });
     qint16 r = 0;
-    h([&] { r = toInt16(platform::WritePrivateProfileStringA(Section, Entry, text, File)); });
+    h([&] {
+        r = toInt16(platform::WritePrivateProfileStringA(Section, Entry, text, File));
+        if (r == 0)
+            raise(ErrFileAccess, QStringLiteral("Path/File access error: ") + File);
+    });
     return r;
 }
 

@@ -6,9 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,48 +94,79 @@ QStringList listFiles(const QString& folder, const QString& pattern)
     return result;
 }
 
-bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
-    auto fail = [&](const QString& why) {
+    const QString target = resolvePath(path);
+    const QFileInfo info(target);
+    QByteArray temp = QFile::encodeName(
+        joinPath(info.absolutePath(), QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX.tmp")));
+    const auto fail = [&](const QString& what, int fd) {
+        const int e = errno;
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.constData());
         if (error)
-            *error = why;
+            *error = QStringLiteral("%1 \"%2\" (%3)").arg(what, path, QString::fromLocal8Bit(std::strerror(e)));
         return false;
     };
-    const QString source = resolvePath(from);
-    const QString target = resolvePath(to);
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("Cannot read '%1'.").arg(from));
-    const QFileInfo targetInfo(target);
-    QTemporaryFile temp(joinPath(targetInfo.absolutePath(), QStringLiteral(".") + targetInfo.fileName() +
-                                                                QStringLiteral(".XXXXXX.tmp")));
-    if (!temp.open())
-        return fail(QStringLiteral("Cannot write a temporary file beside '%1'.").arg(to));
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 got = in.read(buffer, sizeof buffer);
-        if (got < 0)
-            return fail(QStringLiteral("Cannot read '%1'.").arg(from));
-        if (got == 0)
-            break;
-        if (temp.write(buffer, got) != got)
-            return fail(QStringLiteral("Cannot write a copy of '%1' beside '%2'.").arg(from, to));
+    const int fd = ::mkstemps(temp.data(), 4);
+    if (fd < 0) {
+        const int e = errno;
+        if (error)
+            *error = QStringLiteral("Cannot write a new file beside \"%1\" (%2)")
+                         .arg(path, QString::fromLocal8Bit(std::strerror(e)));
+        return false;
     }
-    if (!temp.flush() || ::fsync(temp.handle()) != 0)
-        return fail(QStringLiteral("Cannot write a copy of '%1' beside '%2'.").arg(from, to));
-    temp.setPermissions(targetInfo.exists() ? targetInfo.permissions()
-                                            : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return fail(QStringLiteral("Cannot replace '%1'.").arg(to));
-    temp.setAutoRemove(false);
+    for (qint64 done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QStringLiteral("Cannot write"), fd);
+        done += n;
+    }
+    struct stat old {};
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    if (::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) != 0)
+        return fail(QStringLiteral("Cannot write"), fd);
+    if (::fsync(fd) != 0)
+        return fail(QStringLiteral("Cannot save"), fd);
+    if (::close(fd) != 0)
+        return fail(QStringLiteral("Cannot save"), -1);
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(QStringLiteral("Cannot replace"), -1);
     // The rename itself reaches the disk with the folder's entry.
-    const int dir = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
     return true;
+}
+
+bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
+{
+    QFile in(resolvePath(from));
+    QByteArray bytes;
+    if (in.open(QIODevice::ReadOnly))
+        bytes = in.readAll();
+    if (!in.isOpen() || in.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\" (%2)").arg(from, in.errorString());
+        return false;
+    }
+    return writeFileAtomically(to, bytes, error);
+}
+
+void removeLeftovers(const QString& path)
+{
+    const QFileInfo info(resolvePath(path));
+    const QString name = info.fileName();
+    const QDir dir(info.absolutePath());
+    const QStringList patterns{name + QStringLiteral(".*.converting"), QStringLiteral(".") + name + QStringLiteral(".*.tmp"),
+                               QStringLiteral(".") + name + QStringLiteral(".machinecopy.*")};
+    for (const QString& file : dir.entryList(patterns, QDir::Files | QDir::Hidden))
+        QFile::remove(dir.filePath(file));
 }
 
 FileTimes readFileTimes(const QString& path)

@@ -23,11 +23,19 @@ bool appendLine(const QString& path, const QString& line);
 // as full paths in name order.
 QStringList listFiles(const QString& folder, const QString& pattern);
 
-// Replaces the file at `to` by a copy of `from` without ever leaving a half-written target: the
-// copy goes to a temporary file in the target's folder, is flushed to disk and renamed over the
-// target. On failure the target is as it was and no temporary file is left. Returns false on
-// failure, with the reason in *error when given.
+// Replaces (or creates) the file at `path` with `bytes` without ever leaving a half-written file:
+// the bytes go to a temporary file ".<name>.XXXXXX.tmp" in the same folder, every write is
+// checked, the file is synced to disk and closed, takes over the old file's permissions and is
+// renamed over it. On any failure the old file is as it was, the temporary file is removed and
+// false is returned with the reason, naming the file, in *error when given.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Replaces the file at `to` by a copy of `from`, written as above.
 bool replaceFileByCopy(const QString& from, const QString& to, QString* error = nullptr);
+
+// Removes the temporary files a killed run may have left beside a file: "<name>.*.converting",
+// ".<name>.*.tmp" and ".<name>.machinecopy.*".
+void removeLeftovers(const QString& path);
 
 // Creation, last-access and last-write time of a file, as far as the file system keeps them.
 struct FileTimes {

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -172,22 +171,6 @@ std::optional<QByteArray> readFile(const QString& path)
     return file.readAll();
 }
 
-// Replaces a file atomically with the given bytes, keeping its permissions. Non-zero on success.
-int replaceFile(const QString& path, const QByteArray& bytes, bool exists, QFileDevice::Permissions permissions)
-{
-    QSaveFile out(path);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly))
-        return 0;
-    if (exists)
-        out.setPermissions(permissions);
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return 0;
-    }
-    return out.commit() ? 1 : 0;
-}
-
 IniWriteBatch* g_batch = nullptr; // the open batch, if any
 
 std::optional<QString> readValue(const QString& section, const QString& key, const QString& file)
@@ -325,8 +308,10 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
         return 0;
     const QString path = resolvePath(file);
     if (IniWriteBatch* batch = IniWriteBatch::find(path)) {
-        if (!batch->writable)
+        if (!batch->writable) {
+            batch->refused = true;
             return 0;
+        }
         batch->text = initext::assign(batch->text, section, key, toCp1252(value));
         return 1;
     }
@@ -345,7 +330,7 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
     if (exists && after == before)
         return 1;
 
-    return replaceFile(path, after, exists, info.permissions());
+    return writeFileAtomically(path, after) ? 1 : 0;
 }
 
 IniWriteBatch::IniWriteBatch(const QString& file)
@@ -353,14 +338,13 @@ IniWriteBatch::IniWriteBatch(const QString& file)
 {
     const QFileInfo info(m_path);
     m_exists = info.exists();
-    if (m_path.isEmpty() || (m_exists && (!info.isFile() || !info.isWritable()))) {
-        writable = false;
-    } else if (m_exists) {
-        const std::optional<QByteArray> bytes = readFile(m_path);
-        writable = bytes.has_value();
-        if (bytes)
-            text = *bytes;
-    }
+    // A file that can be read but not written still answers the batch's reads.
+    std::optional<QByteArray> bytes;
+    if (m_exists && info.isFile())
+        bytes = readFile(m_path);
+    if (bytes)
+        text = *bytes;
+    writable = !m_path.isEmpty() && (!m_exists || (bytes && info.isWritable()));
     m_original = text;
     if (!g_batch)
         g_batch = this;
@@ -382,11 +366,11 @@ int IniWriteBatch::commit()
     m_done = true;
     if (g_batch == this)
         g_batch = nullptr;
-    if (!writable)
-        return 0;
-    if (m_exists && text == m_original)
+    if (refused || !writable)
+        return refused ? 0 : 1; // an unwritable file that was asked for nothing stays as it is
+    if (text == m_original && (m_exists || text.isEmpty()))
         return 1;
-    return replaceFile(m_path, text, m_exists, QFileInfo(m_path).permissions());
+    return writeFileAtomically(m_path, text) ? 1 : 0;
 }
 
 } // namespace platform

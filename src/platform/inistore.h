@@ -52,6 +52,7 @@ public:
     static IniWriteBatch* find(const QString& resolvedPath);
     QByteArray text;
     bool writable = true;
+    bool refused = false; // a write was refused because the file cannot be written
 
 private:
     QString m_path;

@@ -4,8 +4,9 @@
 
 namespace platform {
 
-// How the program ends: after a completed closing run, after a confirmed cancel, or any other way.
-enum ExitCode : int { ExitClosingRunDone = 0, ExitCancelled = 1, ExitOther = 2 };
+// How the program ends: after a closing run that completed with nothing reported, after a
+// confirmed cancel, early (nothing written), or after a completed closing run that reported failures.
+enum ExitCode : int { ExitClosingRunDone = 0, ExitCancelled = 1, ExitOther = 2, ExitDoneWithFailures = 3 };
 
 struct Version {
     int major = 0;

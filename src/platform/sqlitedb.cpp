@@ -39,10 +39,16 @@ void run(sqlite3* db, sqlite3_stmt* stmt)
         fail(db, rc);
 }
 
-void fail(sqlite3* db, int rc)
+void fail(sqlite3* db, int rc, const QString& file)
 {
     const char* message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    throw DbError(DbErrEngineBase + (rc & 0xff), QString::fromUtf8(message));
+    // The engine's text names no file; the message says which database failed.
+    const char* name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    const QString named = file.isEmpty() && name ? QString::fromUtf8(name) : file;
+    QString description = QString::fromUtf8(message);
+    if (!named.isEmpty())
+        description += QStringLiteral(" (database file \"%1\")").arg(named);
+    throw DbError(DbErrEngineBase + (rc & 0xff), description);
 }
 
 void check(sqlite3* db, int rc)
@@ -239,7 +245,7 @@ Database::Database(const QString& path, Mode mode)
     const int rc = sqlite3_open_v2(resolved.toUtf8().constData(), &handle, flags, nullptr);
     auto conn = std::make_shared<Connection>(handle);
     if (rc != SQLITE_OK)
-        detail::fail(handle, rc);
+        detail::fail(handle, rc, resolved);
     sqlite3_extended_result_codes(handle, 0);
     // A double-quoted name is always a name: without this SQLite would take a quoted column
     // that does not exist for a text constant and quietly match nothing.

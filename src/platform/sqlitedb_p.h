@@ -17,9 +17,9 @@ struct Connection {
     sqlite3* db;
 };
 
-// Throws the engine's failure for a result code other than SQLITE_OK/ROW/DONE.
+// Throws the engine's failure for a result code other than SQLITE_OK/ROW/DONE, naming the database file.
 void check(sqlite3* db, int rc);
-[[noreturn]] void fail(sqlite3* db, int rc);
+[[noreturn]] void fail(sqlite3* db, int rc, const QString& file = {});
 
 // Binds a value as Statement::bind describes.
 void bindValue(sqlite3* db, sqlite3_stmt* stmt, int position, const QVariant& value);

@@ -173,7 +173,13 @@ void LoadToolTipTexts(Context& ctx, ControlRegistry& controls, HelpState& help)
         } catch (const std::exception&) {
         }
     }
-    batch.commit(); // a language file that cannot be written leaves the designed texts in place
+    // A language file that cannot be written is reported and left as it was; the window keeps the
+    // texts read.
+    if (!batch.commit()) {
+        environment::Handler(ctx, QStringLiteral("LoadToolTipTexts"))
+            .report(environment::RunTimeError(environment::ErrFileAccess,
+                                              QStringLiteral("Path/File access error: ") + languageFilePath(ctx)));
+    }
 }
 
 } // namespace texts

@@ -170,7 +170,8 @@ void Kalvia::CloseMe()
     h([&] { database::WorkOnMDB(m_ctx, m_state); });
     int result = 0;
     if (!h([&] { result = WriteInputs(); }) || result == 1)
-        environment::EndProgram(m_ctx, platform::ExitClosingRunDone);
+        environment::EndProgram(m_ctx, m_ctx.failuresReported > 0 ? platform::ExitDoneWithFailures
+                                                                   : platform::ExitClosingRunDone);
 }
 
 void Kalvia::CommandCancel_Click()

@@ -51,6 +51,13 @@ void readMachineKeys(environment::Context& ctx, environment::EditingState& state
                 LoadIniInteger(ctx, section, QStringLiteral("NumberOfServos"), iniFile, false, false);
         }))
         return; // a machine without a place in the tables gets no data
+    h([&] {
+        const QString text = environment::LoadIniString(ctx, section, QStringLiteral("NumberOfServos"), iniFile, false, false);
+        bool number = false;
+        const qint64 value = text.trimmed().toLongLong(&number);
+        if (number && value != qint16(value))
+            state.StoredServoCount[m] = text;
+    });
     const int count = state.NumberOfServos[m];
     for (int s = 1; s <= count; ++s) {
         if (!slotFits(h, s))
@@ -75,8 +82,11 @@ void writeMachineKeys(environment::Context& ctx, const environment::EditingState
 {
     const QString section = machineSection(m);
     if (!h([&] {
-            SaveIni(ctx, state.NumberOfServos[environment::checkIndex(m, 1, kMaxMachines)], section,
-                    QStringLiteral("NumberOfServos"), iniFile);
+            const int at = environment::checkIndex(m, 1, kMaxMachines);
+            SaveIni(ctx,
+                    state.StoredServoCount[at].isEmpty() ? QVariant(state.NumberOfServos[at])
+                                                          : QVariant(state.StoredServoCount[at]),
+                    section, QStringLiteral("NumberOfServos"), iniFile);
         }))
         return; // a machine without a place in the tables has no slots to write either
     const int count = state.NumberOfServos[m];

@@ -116,6 +116,8 @@ void Kalvia::ComboNrServos_Click()
         h(showStored);
         return;
     }
+    if (n != m_state.NumberOfServos[m])
+        m_state.StoredServoCount[m].clear();
     m_state.NumberOfServos[m] = n;
     const int shown = std::clamp<int>(n, 0, kMaxSlots);
     for (int s = 1; s <= kMaxSlots; ++s) {

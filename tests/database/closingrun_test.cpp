@@ -252,13 +252,14 @@ TEST_F(ClosingRun, UnusableTemplateLeavesTheComponentDatabase)
         if (c.bytes)
             inst.write(kTemplate, *c.bytes);
         inst.context.mode.IntegratedMode = !c.bytes; // the machine copy is missing
-        EXPECT_TRUE(run().filesWritten.isEmpty());
+        // Without a template there is nothing to do; a template that cannot be rebuilt ends the run.
+        EXPECT_EQ(support::endCode([&] { EXPECT_TRUE(run().filesWritten.isEmpty()); }), c.bytes ? 2 : -1);
         EXPECT_EQ(inst.read(kComponent), componentBefore);
         EXPECT_EQ(inst.read(kTemplate), c.bytes.value_or(QByteArray()));
         EXPECT_EQ(strayFiles(), QStringList{});
         const QString first = inst.reports().value(0);
         EXPECT_TRUE(first.contains(c.report == badFile ? inst.path(kTemplate) : c.report)) << first.toStdString();
-        EXPECT_EQ(inst.reports().size(), c.report == badFile ? 2 : c.report.isEmpty() ? 0 : 1);
+        EXPECT_EQ(inst.reports().size(), c.report == badFile ? 3 : c.report.isEmpty() ? 0 : 2);
     }
 }
 
@@ -293,16 +294,33 @@ TEST_F(ClosingRun, JetFilesAreConvertedAndKeptBeside)
 }
 
 // A component database this program cannot read may hold the only tuned limits: reported by name and kept.
-TEST_F(ClosingRun, BadComponentDatabaseIsReportedAndKept)
+// The previous records are the tuned limits: a previous database (the component database, in an
+// integrated start the machine copy) that cannot be read to its end ends the run naming it, with
+// every file as it was and no journal or temporary copy left.
+TEST_F(ClosingRun, UnreadablePreviousDatabaseEndsTheRunWritingNothing)
 {
-    for (const QByteArray& bad : badFiles()) {
-        SCOPED_TRACE(bad.size());
-        inst.clearReports();
-        makeTemplate();
-        inst.write(kComponent, bad);
-        run();
-        EXPECT_EQ(inst.read(kComponent), bad);
-        EXPECT_TRUE(inst.reports().value(0).contains(inst.path(kComponent))) << inst.reports().value(0).toStdString();
-        EXPECT_EQ(rows(inst.path(kTemplate), "SELECT count(*) FROM PRESET_DEFS"), QStringList{"8"});
+    makePrevious(kComponent, {kTuned});
+    QByteArray damaged = inst.read(kComponent);
+    damaged[4096] = '\x00'; // the table's page type
+    QList<QByteArray> bad = badFiles();
+    bad << damaged;
+    for (const bool integrated : {false, true}) {
+        for (const QByteArray& file : bad) {
+            SCOPED_TRACE(QString::number(file.size()).toStdString() + (integrated ? " integrated" : ""));
+            inst.clearReports();
+            inst.context.mode.IntegratedMode = integrated;
+            inst.process.arguments = integrated ? "/EXTERNAL=QELCFG /LOGFILE=" + inst.path("QELcfglog.txt") : QString();
+            makeTemplate();
+            makePrevious(kComponent, {kTuned});
+            inst.write(integrated ? kMachineCopy : kComponent, file);
+            const QByteArray templateBefore = inst.read(kTemplate);
+            const QByteArray componentBefore = inst.read(kComponent);
+            EXPECT_EQ(support::endCode([&] { run(); }), 2);
+            EXPECT_EQ(inst.read(kComponent), componentBefore);
+            EXPECT_EQ(inst.read(kTemplate), templateBefore);
+            EXPECT_EQ(strayFiles(), QStringList{});
+            const QString named = inst.path(integrated ? kMachineCopy : kComponent) + "\" is damaged";
+            EXPECT_TRUE(inst.reports().value(0).contains(named)) << inst.reports().value(0).toStdString();
+        }
     }
 }

@@ -60,8 +60,9 @@ TEST(IniAccess, IntegerReaderReportsMissingAndOverflow)
     inst.messages.expect(platform::Answer::Ok);
     EXPECT_EQ(LoadIniInteger(inst.context, "S", "minus", file, true, true), -1);
     EXPECT_EQ(inst.messages.boxes.back().text, notFound(file, "S", "minus"));
-    // Beyond 16 bits: an overflow under the reader's name, 0 when resumed.
+    // Beyond 16 bits: an overflow under the reader's name naming the entry, 0 when resumed.
     inst.messages.expect(platform::Answer::Yes);
     EXPECT_EQ(LoadIniInteger(inst.context, "S", "big", file, true, true), 0);
-    EXPECT_EQ(inst.read("QELcfglog.txt"), "Fehler in ServoView / ServoView_Config / LoadIniInteger (Nr. 6) :Overflow\r\n");
+    EXPECT_EQ(inst.read("QELcfglog.txt"), "Fehler in ServoView / ServoView_Config / LoadIniInteger (Nr. 6) :Overflow: entry "
+                                          "'big' in section [S] of '" + file.toUtf8() + "'\r\n");
 }

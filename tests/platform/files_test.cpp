@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/inistore.h"
 #include "support/printing.h"
 
 #include <QDir>
@@ -6,6 +7,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <sys/resource.h>
 
 using platform::fileExists;
 using platform::resolvePath;
@@ -25,4 +30,57 @@ TEST(Files, FindsOrdinaryFilesInAnyLetterCase)
     EXPECT_FALSE(fileExists(path("parameter")));
     EXPECT_FALSE(fileExists(path("parameter/missing.ini")));
     EXPECT_FALSE(fileExists(QString()));
+}
+
+// A write the file system refuses half-way (a full disk, here a file size limit of 64 bytes):
+// every writer reports it and leaves the old file byte for byte, with no temporary file beside it.
+TEST(Files, WriteRefusedHalfWayKeepsTheOldFile)
+{
+    const QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("program.ini"));
+    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    const QByteArray old = "[S]\r\nk=1\r\n";
+    for (const QString& path : {ini, copy}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    {
+        QFile source(dir.filePath(QStringLiteral("source.mdb")));
+        ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+        source.write(QByteArray(1000, 'x'));
+    }
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = before;
+    limited.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QString why;
+    const bool written = platform::writeFileAtomically(ini, QByteArray(1000, 'k'), &why);
+    const int iniWritten = platform::WritePrivateProfileStringA("S", "k", QString(500, QLatin1Char('v')), ini);
+    int batchCommitted = 0;
+    {
+        platform::IniWriteBatch batch(ini);
+        platform::WritePrivateProfileStringA("S", "long", QString(500, QLatin1Char('v')), ini);
+        batchCommitted = batch.commit();
+    }
+    QString copyWhy;
+    const bool copied = platform::replaceFileByCopy(dir.filePath(QStringLiteral("source.mdb")), copy, &copyWhy);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(why.contains(ini)) << why.toStdString();
+    EXPECT_EQ(iniWritten, 0);
+    EXPECT_EQ(batchCommitted, 0);
+    EXPECT_FALSE(copied);
+    EXPECT_TRUE(copyWhy.contains(copy)) << copyWhy.toStdString();
+    for (const QString& path : {ini, copy}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old) << path.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"copy.mdb", "program.ini", "source.mdb"}));
 }

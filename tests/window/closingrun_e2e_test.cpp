@@ -7,6 +7,12 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include <sys/resource.h>
+
 // The built program, run as a service would run it (no display of any kind), on temporary
 // installations, most of them copies of the demo.
 
@@ -27,11 +33,19 @@ QProcessEnvironment withoutDisplay()
     return env;
 }
 
-// Runs the installed program to its end: its exit code, or -1 when it hangs or crashes.
-int run(const support::Installation& inst, const QStringList& args)
+// Runs the installed program to its end: its exit code, or -1 when it hangs or crashes. With a
+// file size limit no file may grow beyond it, as on a full disk.
+int run(const support::Installation& inst, const QStringList& args, long fileSizeLimit = -1)
 {
     QProcess p;
     p.setProcessEnvironment(withoutDisplay());
+    if (fileSizeLimit >= 0) {
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     p.start(inst.exePath(), args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return -1;
@@ -143,4 +157,92 @@ TEST(Program, ShortNameOrNoDisplayEndsWithCodeTwo)
     EXPECT_EQ(run(shortName, kSilent), 2);
     EXPECT_TRUE(shortName.read("ZeltoServicePack.log").startsWith("! Fault Pump_Cf: The program name \"Pump_Cf\""));
     EXPECT_EQ(run(windowStart, {}), 2);
+}
+
+namespace {
+
+// The bytes of every file a failing run must leave as it was, and the component folder's listing.
+QStringList snapshot(const support::Installation& inst)
+{
+    QStringList state = QDir(inst.path("ServoView")).entryList(QDir::Files | QDir::Hidden);
+    for (const char* f : {"ServoView/ServoView_Source.mdb", "ServoView/ServoView.mdb", "parameter/Program.ini",
+                          "ServoView/ServoView.cfg", "ServoTool/ServoView_Config.ini"})
+        state << QString::fromLatin1(inst.read(f).toBase64());
+    return state;
+}
+
+void flipByte(const support::Installation& inst, qint64 at)
+{
+    QByteArray bytes = inst.read(kComponent);
+    bytes[at] = char(bytes[at] ^ 0x5a);
+    inst.write(kComponent, bytes);
+}
+
+} // namespace
+
+// The previous component database holds the tuned limits: when it cannot be read to its end
+// (damaged, locked by another program) or the run could generate nothing because of failures,
+// the run writes nothing at all, names the file and ends with code 2. A full disk (no file may
+// grow) leaves every file as it was as well.
+TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
+{
+    using Inst = const support::Installation&;
+    const struct { const char* fault; const char* said; std::function<void(Inst)> make; bool lock = false; long limit = -1; } cases[] = {
+        {"truncated to half", "\" is damaged", [](Inst i) { i.write(kComponent, i.read(kComponent).left(i.read(kComponent).size() / 2)); }},
+        {"cut to 100 bytes", "\" is damaged", [](Inst i) { i.write(kComponent, i.read(kComponent).left(100)); }},
+        {"header byte flipped", "\" is damaged", [](Inst i) { flipByte(i, 21); }},
+        {"table page damaged", "\" is damaged", [](Inst i) {
+             const int root = rows(i.path(kComponent), "SELECT rootpage FROM sqlite_master WHERE name = 'PRESET_DEFS'")[0].toInt();
+             flipByte(i, qint64(root - 1) * rows(i.path(kComponent), "PRAGMA page_size")[0].toInt());
+         }},
+        {"locked by another program", "\" is in use by another program", [](Inst) {}, true},
+        {"program.ini names no machine", "\" keeps its", [](Inst i) { i.write(kProgramIni, QByteArray("\x00\x01\xff garbage\r\n", 14)); }},
+        // a language file that lacks its texts, so the start has to write it too
+        {"full disk", nullptr, [](Inst i) { i.writeIni("ServoTool/ServoView_Config.ini", "[Language]\nLanguage=DE\n"); }, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        support::Installation inst;
+        layOutDemo(inst);
+        c.make(inst);
+        // Taken before the lock: closing any file of the database drops this process's locks on it.
+        const QStringList before = snapshot(inst);
+        std::optional<platform::Database> holder;
+        if (c.lock)
+            holder.emplace(inst.path(kComponent)).execute("BEGIN EXCLUSIVE");
+        const int code = run(inst, kSilent, c.limit);
+        holder.reset();
+        EXPECT_TRUE(c.said ? code == 2 : code == 2 || code == 3) << code;
+        EXPECT_TRUE(snapshot(inst) == before);
+        const QByteArray log = inst.read("QELcfglog.txt");
+        if (c.said)
+            EXPECT_TRUE(log.contains(inst.path(kComponent).toUtf8() + c.said)) << log.toStdString();
+    }
+}
+
+// A count that does not fit a 16-bit number is written back as it was; its overflow names the
+// entry and the file, and the run ends with 3 (completed, failures reported).
+TEST(ClosingRunProgram, OverflowingServoCountIsKeptAndNamed)
+{
+    support::Installation inst;
+    layOutDemo(inst);
+    inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=4", "NumberOfServos=999999"));
+    EXPECT_EQ(run(inst, kSilent), 3);
+    EXPECT_TRUE(inst.read(kProgramIni).contains("\r\nNumberOfServos=999999\r\n"));
+    const QByteArray log = inst.read(QStringLiteral("QELcfglog.txt"));
+    EXPECT_TRUE(log.contains("Overflow: entry 'NumberOfServos' in section [Machine1] of '" + inst.path(kProgramIni).toUtf8()))
+        << log.toStdString();
+}
+
+// Temporary files a killed run left beside the databases are removed by the next run.
+TEST(ClosingRunProgram, LeftoversOfAKilledRunAreRemoved)
+{
+    support::Installation inst;
+    layOutDemo(inst);
+    for (const char* name : {"ServoView/.ServoView.mdb.machinecopy.Ab12Cd", "ServoView/ServoView.mdb.x1Y2z3.converting",
+                             "ServoView/ServoView_Source.mdb.q1W2e3.converting", "ServoView/.ServoView.mdb.Zz9Yy8.tmp"})
+        inst.write(QLatin1String(name), QByteArray(4096, 'x'));
+    EXPECT_EQ(run(inst, kSilent), 0);
+    EXPECT_EQ(QDir(inst.path(QStringLiteral("ServoView"))).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"ServoView.cfg", "ServoView.mdb", "ServoView_Source.mdb"}));
 }
