@@ -2,7 +2,6 @@
 
 #include "environment/errors.h"
 #include "environment/paths.h"
-#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
@@ -16,8 +15,7 @@ bool ConfirmCancel(Context& ctx)
     if (ctx.mode.IntegratedMode) {
         message += kLfCr + quote + GetOCXName(ctx) + quote + QStringLiteral(" has to be configured again in ") +
                    quote + QStringLiteral("standalone-mode") + quote + QStringLiteral(" via ") + kLfCr + quote +
-                   platform::joinPath(ctx.process.exeFolder(), ctx.process.exeName() + QStringLiteral(".exe")) +
-                   quote;
+                   ctx.process.exeFile() + quote;
     }
     if (ctx.mode.SilentMode) {
         WriteServiceLog(ctx, message);

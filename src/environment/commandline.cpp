@@ -21,19 +21,31 @@ qsizetype nextOption(const QString& text)
 
 } // namespace
 
-std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue)
+QString upperCase(const QString& text)
 {
-    const qsizetype p = CommandLine.toUpper().indexOf(Key.toUpper()) + 1; // 1-based, 0 when absent
+    QString upper = text;
+    for (QChar& c : upper) {
+        const QString u = QString(c).toUpper();
+        if (u.size() == 1)
+            c = u.front();
+    }
+    return upper;
+}
+
+std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue, bool KeepCase)
+{
+    const qsizetype p = upperCase(CommandLine).indexOf(upperCase(Key)) + 1; // 1-based, 0 when absent
     if (Key.isEmpty() || p == 0)
         return std::nullopt;
     const qsizetype n = CommandLine.size() - p - Key.size();
     if (n < 0)
         raise(ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
-    QString rest = CommandLine.right(n).trimmed().toUpper();
-    const qsizetype slash = PathValue ? nextOption(rest) : rest.indexOf(QLatin1Char('/'));
+    QString rest = CommandLine.right(n).trimmed();
+    const QString upper = upperCase(rest);
+    const qsizetype slash = PathValue ? nextOption(upper) : upper.indexOf(QLatin1Char('/'));
     if (slash >= 0)
-        rest = rest.left(slash).trimmed().toUpper();
-    return rest;
+        rest = rest.left(slash).trimmed();
+    return KeepCase ? rest : upperCase(rest);
 }
 
 std::optional<QString> ReadCommand(Context& ctx, const QString& CommandLine, const QString& Key, bool PathValue)

@@ -15,7 +15,14 @@ namespace environment {
 //
 // PathValue: the value is a file path. Paths here are written with "/", so such a value ends only
 // where the next option of the program starts ("/EXTERNAL" or "/LOGFILE") instead of at any "/".
-std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue = false);
+//
+// KeepCase: the value as the command line gives it, not upper-cased.
+std::optional<QString> parseCommand(const QString& CommandLine, const QString& Key, bool PathValue = false,
+                                    bool KeepCase = false);
+
+// Upper-cases one character at a time, so the text keeps its length and every position in it
+// ("ß" stays "ß").
+QString upperCase(const QString& text);
 
 // parseCommand under the handler "ReadCommand": a fault is reported and gives the empty string.
 std::optional<QString> ReadCommand(Context& ctx, const QString& CommandLine, const QString& Key,

@@ -51,7 +51,8 @@ QString LogError(Context& ctx, const QString& Text, bool)
         // Read without the handler of GetPathLogfile: a fault in the command line must not
         // bring the reporter back to itself.
         try {
-            file = parseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true).value_or(QString());
+            // A new log gets the name the command line gives it.
+            file = parseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true, true).value_or(QString());
         } catch (const RunTimeError&) {
             file.clear();
         }

@@ -13,7 +13,7 @@ namespace {
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\v';
 }
 
 char asciiLower(char c)
@@ -173,19 +173,64 @@ std::optional<QByteArray> readFile(const QString& path)
 
 IniWriteBatch* g_batch = nullptr; // the open batch, if any
 
+// A file's text as the store works on it: without a byte-order mark in the ANSI code page; after
+// a UTF-8 mark as UTF-8; after a UTF-16LE mark converted to UTF-8. Written back in its own form.
+struct IniText {
+    enum class Form { Ansi, Utf8, Utf16 } form = Form::Ansi;
+    QByteArray text;
+
+    explicit IniText(const QByteArray& file)
+    {
+        if (file.startsWith("\xEF\xBB\xBF")) {
+            form = Form::Utf8;
+            text = file.mid(3);
+        } else if (file.startsWith("\xFF\xFE")) {
+            form = Form::Utf16;
+            text = QString::fromUtf16(reinterpret_cast<const char16_t*>(file.constData() + 2), (file.size() - 2) / 2).toUtf8();
+        } else {
+            text = file;
+        }
+    }
+    QByteArray file() const
+    {
+        switch (form) {
+        case Form::Utf8:
+            return "\xEF\xBB\xBF" + text;
+        case Form::Utf16: {
+            const QString unicode = QString::fromUtf8(text);
+            return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2);
+        }
+        case Form::Ansi:
+            break;
+        }
+        return text;
+    }
+    QByteArray bytes(const QString& value) const { return form == Form::Ansi ? toCp1252(value) : value.toUtf8(); }
+    QString value(const QByteArray& bytes) const { return form == Form::Ansi ? fromCp1252(bytes) : QString::fromUtf8(bytes); }
+};
+
+// The file's bytes with key set to value, in the file's own form.
+QByteArray assigned(const QByteArray& file, const QString& section, const QString& key, const QString& value)
+{
+    IniText ini(file);
+    const QByteArray text = initext::assign(ini.text, section, key, ini.bytes(value));
+    if (text == ini.text)
+        return file;
+    ini.text = text;
+    return ini.file();
+}
+
 std::optional<QString> readValue(const QString& section, const QString& key, const QString& file)
 {
-    if (IniWriteBatch* batch = IniWriteBatch::find(resolvePath(file))) {
-        const std::optional<QByteArray> value = initext::lookup(batch->text, section, key);
-        return value ? std::optional<QString>(fromCp1252(*value)) : std::nullopt;
-    }
-    const std::optional<QByteArray> text = readFile(file);
-    if (!text)
+    const IniWriteBatch* batch = IniWriteBatch::find(resolvePath(file));
+    const std::optional<QByteArray> bytes = batch ? std::optional<QByteArray>(batch->text) : readFile(file);
+    if (!bytes)
         return std::nullopt;
-    const std::optional<QByteArray> value = initext::lookup(*text, section, key);
+    const IniText ini(*bytes);
+    const std::optional<QByteArray> value = initext::lookup(ini.text, section, key);
     if (!value)
         return std::nullopt;
-    return fromCp1252(*value);
+    return ini.value(*value);
 }
 
 } // namespace
@@ -239,6 +284,8 @@ QByteArray assign(const QByteArray& text, const QString& section, const QString&
                 // The value is replaced from its first character (just after "=" when it is empty)
                 // to the end of the line; name, blanks and "=" before it stay as they are.
                 const qsizetype from = p.value.size() > 0 ? p.value.begin : p.equals + 1;
+                if (value.isEmpty() && unquoted(lines.data(), p.value).isEmpty())
+                    return text; // it reads empty already
                 if (QByteArrayView(text).sliced(from, line.content.end - from) == value)
                     return text; // shared, not copied: the common case of writing back what was read
                 return text.left(from) + value + text.mid(line.content.end);
@@ -312,7 +359,7 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
             batch->refused = true;
             return 0;
         }
-        batch->text = initext::assign(batch->text, section, key, toCp1252(value));
+        batch->text = assigned(batch->text, section, key, value);
         return 1;
     }
     const QFileInfo info(path);
@@ -326,7 +373,7 @@ int WritePrivateProfileStringA(const QString& section, const QString& key, const
             return 0;
         before = *text;
     }
-    const QByteArray after = initext::assign(before, section, key, toCp1252(value));
+    const QByteArray after = assigned(before, section, key, value);
     if (exists && after == before)
         return 1;
 

@@ -24,6 +24,7 @@ SystemProcess::SystemProcess(int argc, char** argv)
     const QFileInfo info(path);
     m_folder = info.absolutePath();
     m_name = info.fileName();
+    m_file = info.absoluteFilePath();
     if (m_name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
         m_name.chop(4);
 

@@ -25,6 +25,8 @@ public:
     virtual QString exeFolder() const = 0;
     // File name of the executable without extension.
     virtual QString exeName() const = 0;
+    // The executable's path as it lies on disk.
+    virtual QString exeFile() const { return exeFolder() + QLatin1Char('/') + exeName(); }
     // The arguments after the program name, joined by single blanks.
     virtual QString commandLine() const = 0;
     // The first entry of the process environment ("name=value"), empty when there is none.
@@ -39,6 +41,7 @@ public:
     SystemProcess(int argc, char** argv);
     QString exeFolder() const override { return m_folder; }
     QString exeName() const override { return m_name; }
+    QString exeFile() const override { return m_file; }
     QString commandLine() const override { return m_commandLine; }
     QString firstEnvironmentEntry() const override;
     [[noreturn]] void endProgram(int code) override;
@@ -46,6 +49,7 @@ public:
 private:
     QString m_folder;
     QString m_name;
+    QString m_file;
     QString m_commandLine;
 };
 

@@ -95,7 +95,7 @@ void Kalvia::wireEvents()
 bool Kalvia::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+    if (type == QEvent::FocusIn || type == QEvent::FocusOut || type == QEvent::Wheel) {
         int slot = -1; // 0 for the number of servos, 1..50 for a servo combo
         if (watched == ComboNrServos)
             slot = 0;
@@ -104,6 +104,10 @@ bool Kalvia::eventFilter(QObject* watched, QEvent* event)
         if (slot < 0)
             return false;
         auto* combo = static_cast<QWidget*>(watched);
+        // The wheel changes a combo only while it has the focus, so its focus-leave handler
+        // stores what it shows; over any other combo it does nothing.
+        if (type == QEvent::Wheel)
+            return !combo->hasFocus();
         if (type == QEvent::FocusIn) {
             // Focus coming back from the combo's own list or from another window was never lost.
             if (m_focusedCombo == combo)

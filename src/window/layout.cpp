@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyleOptionComplex>
 #include <QTabBar>
+#include <QWheelEvent>
 #include <qdrawutil.h>
 
 #include <vector>
@@ -82,6 +83,9 @@ public:
     }
 
 protected:
+    // The wheel never switches machines: a switch by the wheel would skip the focus-leave handler
+    // of the combo being edited.
+    void wheelEvent(QWheelEvent* event) override { event->ignore(); }
     void paintEvent(QPaintEvent* event) override
     {
         {

@@ -6,6 +6,7 @@
 #include "window/kalvia.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 
@@ -37,7 +38,24 @@ int main(int argc, char** argv)
         return platform::ExitOther;
     }
 
+    // A display that cannot be reached ends the start as a missing one does, not in Qt's abort:
+    // the offscreen platform is the last resort, and when it is the one taken the window would
+    // have nowhere to show.
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (!platformChosen)
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
+    // The platform's own complaints while it looks for a display are not for the user.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.*=false\ndefault.warning=false"));
     QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QString());
+    if (!platformChosen && QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        std::fprintf(stderr, "%s: the display \"%s\" cannot be reached; start it with /EXTERNAL=SILENT for an "
+                             "unattended run\n",
+                     qPrintable(process.exeName()),
+                     qPrintable(qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? qEnvironmentVariable("DISPLAY")
+                                                                              : qEnvironmentVariable("WAYLAND_DISPLAY")));
+        return platform::ExitOther;
+    }
     window::QtMessages messages;
     environment::Context ctx{process, messages};
     window::Kalvia kalvia(ctx);

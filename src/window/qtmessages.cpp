@@ -1,16 +1,45 @@
 #include "window/qtmessages.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace window {
+
+namespace {
+
+// A message box; a Yes/No question closes only through Yes or No: Escape and the window's close
+// button do nothing.
+class Box final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool question = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (question && event->key() == Qt::Key_Escape)
+            return;
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (question)
+            event->ignore();
+        else
+            QMessageBox::closeEvent(event);
+    }
+};
+
+} // namespace
 
 using platform::Answer;
 using platform::Icon;
 
 Answer QtMessages::show(const platform::MessageBox& box)
 {
-    QMessageBox dialog(QApplication::activeWindow());
+    Box dialog(QApplication::activeWindow());
     dialog.setWindowTitle(box.title);
     dialog.setText(box.text);
     switch (box.icon) {
@@ -23,9 +52,9 @@ Answer QtMessages::show(const platform::MessageBox& box)
         dialog.exec();
         return Answer::Ok;
     }
+    dialog.question = true;
     dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     dialog.setDefaultButton(box.noIsDefault ? QMessageBox::No : QMessageBox::Yes);
-    dialog.setEscapeButton(QMessageBox::No);
     return dialog.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -19,6 +19,8 @@ TEST(StartMode, FollowsTheCommandLine)
         {"path-keeps-its-slashes", "/LOGFILE=/tmp/my logs/log.txt /EXTERNAL=QELCFG", true, false, "/TMP/MY LOGS/LOG.TXT"},
         {"path-ends-at-the-next-option", "/LOGFILE=C:\\l.txt/external=QELCFG", true, false, "C:\\L.TXT"},
         {"first-occurrence-counts", "/LOGFILE=C:\\EXTERNAL\\l.txt /EXTERNAL=QELCFG", false, false, "C:\\EXTERNAL\\L.TXT"},
+        // upper-cased one character at a time: "ß" keeps every later position where it was
+        {"sharp-s-keeps-positions", "/LOGFILE=/home/Stra\xC3\x9Fe/log.txt /EXTERNAL=SILENT", false, true, "/HOME/STRA\xC3\x9FE/LOG.TXT"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,8 @@
 #include "environment/errors.h"
 #include "support/installation.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using platform::Answer;
@@ -42,12 +44,18 @@ TEST(ErrorSub, IntegratedLogsToTheLogfileOption)
     inst.messages.expect(Answer::Yes);
     inst.messages.expect(Answer::Yes);
     EXPECT_EQ(report(inst, false), 2); // without the option nothing is logged, the question comes all the same
-    inst.process.arguments = "/EXTERNAL=QELCFG /LOGFILE=" + inst.path("cfglog.txt");
+    // A new log gets the name as the command line gives it (the suite looks for it there); the
+    // note shows it upper-cased; folders and an existing log are found in any letter case.
+    QDir().mkpath(inst.path("Protokolle"));
+    inst.process.arguments = "/EXTERNAL=QELCFG /LOGFILE=" + inst.path("protokolle/cfgLog.txt");
     EXPECT_EQ(report(inst, false), 2);
     EXPECT_TRUE(inst.messages.boxes.at(0).text.endsWith("Error logged to \n\r\n\rResume?"));
-    // The option's value comes upper-cased; the file is found without regard to letter case.
-    EXPECT_TRUE(inst.messages.boxes.at(1).text.contains(inst.path("cfglog.txt").toUpper()));
-    EXPECT_EQ(inst.read("CFGLOG.TXT") + inst.read("cfglog.txt"), kLine);
+    EXPECT_TRUE(inst.messages.boxes.at(1).text.contains(inst.path("protokolle/cfgLog.txt").toUpper()));
+    EXPECT_EQ(QDir(inst.path("Protokolle")).entryList(QDir::Files), QStringList{"cfgLog.txt"});
+    inst.process.arguments = "/EXTERNAL=QELCFG /LOGFILE=" + inst.path("PROTOKOLLE/CFGLOG.TXT");
+    inst.messages.expect(Answer::Yes);
+    EXPECT_EQ(report(inst, false), 2);
+    EXPECT_EQ(inst.read("Protokolle/cfgLog.txt"), kLine + kLine);
     EXPECT_FALSE(inst.exists(kLog));
 }
 
@@ -74,6 +82,17 @@ TEST(Handler, YesResumesNoEnds)
     EXPECT_EQ(ran, QStringList{"next"});
     EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("Unexpected error!\n\rSubscript out of range"));
     EXPECT_EQ(support::endCode([&] { h([&] { environment::toInt16(40000); }); }), 2);
+}
+
+// The last line names the program as it lies on disk, not a Windows file beside it.
+TEST(ConfirmCancel, IntegratedQuestionNamesTheProgramFile)
+{
+    support::Installation inst;
+    inst.context.mode.IntegratedMode = true;
+    inst.messages.expect(Answer::No);
+    EXPECT_FALSE(environment::ConfirmCancel(inst.context));
+    EXPECT_TRUE(inst.messages.boxes.at(0).text.endsWith("\"" + inst.process.folder + "/ServoView_Config\""))
+        << inst.messages.boxes.at(0).text.toStdString();
 }
 
 TEST(ConfirmCancel, SilentRunCancelsWithoutAsking)

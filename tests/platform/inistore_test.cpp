@@ -47,6 +47,12 @@ int write(const QString& file, const char* section, const char* key, const char*
     return platform::WritePrivateProfileStringA(section, key, value, file);
 }
 
+// A text as a file saved in Unicode by Windows: UTF-16LE after its byte-order mark.
+QByteArray utf16(const QString& text)
+{
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 ino_t inode(const QString& path)
 {
     struct stat st {};
@@ -95,8 +101,11 @@ TEST(IniStore, WriteChangesOnlyTheEntrysBytes)
         {"new-section-after-missing-line-end", "[A]\r\nx=1", "B", "y", "2", "[A]\r\nx=1\r\n[B]\r\ny=2\r\n"},
         {"cr-file-keeps-cr", "[A]\rx=1\r", "B", "z", "3", "[A]\rx=1\r[B]\rz=3\r"},
         {"new-lines-take-the-first-line-end", "[A]\nx=1\r\n[B]\r\n", "A", "z", "3", "[A]\nx=1\r\nz=3\n[B]\r\n"},
-        {"utf8-mark-hides-header", "\xEF\xBB\xBF[A]\r\nx=1\r\n", "A", "x", "2",
-         "\xEF\xBB\xBF[A]\r\nx=1\r\n[A]\r\nx=2\r\n"},
+        // A byte-order mark is no part of the first line; the file stays in its own form.
+        {"utf8-mark", "\xEF\xBB\xBF[A]\r\nx=1\r\n", "A", "x", "K\xC3\xA4se", "\xEF\xBB\xBF[A]\r\nx=K\xC3\xA4se\r\n"},
+        {"utf16-mark", utf16("[A]\r\nx=1\r\n"), "A", "x", "\xE2\x82\xAC \xE4\xB8\xAD", utf16(QString::fromUtf8("[A]\r\nx=\xE2\x82\xAC \xE4\xB8\xAD\r\n"))},
+        {"vertical-tab-is-blank", "[A]\r\n\vx\v=\v1\r\n", "A", "x", "2", "[A]\r\n\vx\v=\v2\r\n"},
+        {"empty-over-empty-value-untouched", "[S]\r\nk=  \r\n", "S", "k", "", "[S]\r\nk=  \r\n"},
         {"windows-1252", "[A]\r\n", "A", "N", "K\xC3\xA4se \xE2\x82\xAC \xE4\xB8\xAD", "[A]\r\nN=K\xE4se \x80 ?\r\n"},
         {"comments-and-odd-bytes-untouched", "\x01;\xFF c\r\n[A]\r\n odd \x81\r\nx=1\r\n", "A", "x", "7",
          "\x01;\xFF c\r\n[A]\r\n odd \x81\r\nx=7\r\n"},
@@ -105,6 +114,14 @@ TEST(IniStore, WriteChangesOnlyTheEntrysBytes)
         const IniFile file(c.before);
         EXPECT_NE(write(file.path, c.section, c.key, c.value), 0) << c.tag;
         EXPECT_EQ(file.read(), c.after) << c.tag;
+    }
+}
+
+TEST(IniStore, FilesWithByteOrderMarkReadAsUnicode)
+{
+    for (const QByteArray& bytes : {QByteArray("\xEF\xBB\xBF[A]\r\nx=K\xC3\xA4se\r\n"), utf16(QString::fromUtf8("[A]\r\nx=K\xC3\xA4se\r\n"))}) {
+        const IniFile file(bytes);
+        EXPECT_EQ(readString(file.path, "A", "x"), QString::fromUtf8("K\xC3\xA4se"));
     }
 }
 

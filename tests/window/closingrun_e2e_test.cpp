@@ -157,6 +157,17 @@ TEST(Program, ShortNameOrNoDisplayEndsWithCodeTwo)
     EXPECT_EQ(run(shortName, kSilent), 2);
     EXPECT_TRUE(shortName.read("ZeltoServicePack.log").startsWith("! Fault Pump_Cf: The program name \"Pump_Cf\""));
     EXPECT_EQ(run(windowStart, {}), 2);
+    // A display that is named but cannot be reached: the same clear end, one line, no abort.
+    QProcess p;
+    QProcessEnvironment env = withoutDisplay();
+    env.insert("DISPLAY", ":93");
+    p.setProcessEnvironment(env);
+    p.start(windowStart.exePath(), QStringList{});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 2);
+    const QByteArray said = p.readAllStandardError();
+    EXPECT_TRUE(said.contains("\":93\" cannot be reached") && said.count('\n') == 1) << said.toStdString();
 }
 
 namespace {

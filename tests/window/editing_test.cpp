@@ -1,4 +1,10 @@
 #include "editedwindow.h"
+#include "window/qtmessages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWheelEvent>
 
 using support::endCode;
 using platform::Answer;
@@ -185,4 +191,54 @@ TEST_F(Editing, OkRefusesFaultyMachinesShowingTheirRowsRed)
     EXPECT_EQ(window::backColor(w->ComboServo[3]), window::buttonFace());
     EXPECT_FALSE(w->closingRunStarted());
     EXPECT_EQ(inst.read(u"parameter/Program.ini"_s), before);
+}
+
+// Sends one notch of the mouse wheel (upwards, or downwards with a negative step) to a widget at its centre.
+static void turnWheel(QWidget* widget, int step = 120)
+{
+    const QPointF at = QRectF(widget->rect()).center();
+    QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, step), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QCoreApplication::sendEvent(widget, &wheel);
+}
+
+// The wheel never changes a value behind the handlers' back: not over the tab strip (the typed
+// text would be lost with the switch), not over a combo without the focus (OK would check the
+// shown text but write the stored one).
+TEST_F(Editing, WheelChangesOnlyTheFocusedCombo)
+{
+    type(w->ComboServo[3], u"5"_s);
+    turnWheel(w->TabStripMachine, -120); // towards the next machine
+    EXPECT_EQ(st().CurrentMachine, 1);
+    leave();
+    EXPECT_EQ(st().Servo[1][3], 5);
+    for (QComboBox* combo : {w->ComboServo[2], w->ComboNrServos}) {
+        const QString before = combo->currentText();
+        turnWheel(combo);
+        EXPECT_EQ(combo->currentText(), before) << combo->objectName().toStdString();
+    }
+    // With the focus the wheel changes the combo, and leaving stores what it shows.
+    w->ComboServo[2]->setFocus(Qt::MouseFocusReason);
+    turnWheel(w->ComboServo[2]);
+    EXPECT_NE(w->ComboServo[2]->currentText(), u"12-2"_s);
+}
+
+// Escape and the box's close button never answer a Yes/No question; only Yes or No do.
+TEST(Messages, EscapeNeverAnswersAQuestion)
+{
+    window::QtMessages messages;
+    platform::MessageBox box;
+    box.buttons = platform::Buttons::YesNo;
+    box.text = u"Resume?"_s;
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        dialog->close();
+        stayed = dialog->isVisible();
+        dialog->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(messages.show(box), platform::Answer::Yes);
+    EXPECT_TRUE(stayed);
 }
