@@ -1,19 +1,23 @@
 #include "database/closingrun.h"
 
+#include "database/backup.h"
 #include "database/componentdb.h"
 #include "database/generation.h"
 #include "database/lookups.h"
 #include "database/records.h"
+#include "database/report.h"
 #include "database/takeover.h"
 #include "environment/errors.h"
 #include "environment/ini.h"
 #include "environment/paths.h"
 #include "environment/projectsettings.h"
+#include "platform/cp1252.h"
 #include "platform/files.h"
 #include "platform/jet/jetimport.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -130,6 +134,8 @@ private:
     bool rebuildDefs();
     void generateAndTakeOver();
     void replaceComponent();
+    bool backUp(const TakeoverLists& lists);
+    bool confirmLoss();
     void release();
     [[noreturn]] void giveUp(int number, const QString& why);
     [[noreturn]] void previousUnreadable(int number, const QString& problem);
@@ -152,6 +158,7 @@ private:
     std::optional<platform::Database> db; // the template database
     std::optional<platform::Transaction> tx;
     bool committed = false; // the template's new PRESET_DEFS is complete
+    QByteArray reportBytes;
 };
 
 ClosingRunOutcome ClosingRun::run()
@@ -388,17 +395,78 @@ void ClosingRun::generateAndTakeOver()
                    .arg(previousPath == componentPath ? componentPath : machineCopyPath)
                    .arg(previous->records.size()));
     }
+    TakeoverLists lists;
     if (previous) {
         environment::GetAddFields(ctx);
-        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records);
+        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records, &lists);
     }
     component.close();
     environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
     const std::vector<int> leftOut = writeGeneratedRecords(generation, *db, records);
     outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
+    outcome.limitsLost = int(lists.lost.size());
     records = GeneratedRecords();
+    if (!backUp(lists))
+        return; // the user kept the previous limits
     committed = h([&] { tx->commit(); });
     tx.reset();
+}
+
+// The report of the run, and a backup of the files the run is about to change as they are now,
+// with the new report. Without a backup the run changes nothing.
+bool ClosingRun::backUp(const TakeoverLists& lists)
+{
+    RunReport report;
+    report.when = QDateTime::currentDateTime();
+    report.startMode = ctx.mode.SilentMode ? QStringLiteral("silent")
+                       : ctx.mode.IntegratedMode ? QStringLiteral("integrated")
+                                                 : QStringLiteral("standalone");
+    const platform::Version v = ctx.process.version();
+    report.version = QStringLiteral("%1.%2.%3").arg(v.major).arg(v.minor).arg(v.revision);
+    for (int m = 1; m <= environment::kMaxMachines && m < ctx.project.ExistingMachines.size(); ++m) {
+        if (state.NumberOfServos[m] > 0)
+            report.slotsPerMachine[ctx.project.ExistingMachines[m]] = state.NumberOfServos[m];
+    }
+    report.recordsPerMachine = outcome.recordsPerMachine;
+    report.takeover = lists;
+    reportBytes = platform::toCp1252(reportText(report));
+    outcome.reportPath = reportPath(componentPath);
+
+    if (!ctx.mode.SilentMode && outcome.limitsLost > 0 && !confirmLoss())
+        return false;
+
+    QStringList files{componentPath};
+    h([&] { files << environment::GetProgramIniPath(ctx, 2) << environment::GetCFGPath(ctx); });
+    int generated = 0;
+    for (const int n : outcome.recordsPerMachine)
+        generated += n;
+    QString why;
+    if (!makeBackup(QFileInfo(componentPath).absolutePath(), files, QFileInfo(outcome.reportPath).fileName(), reportBytes,
+                    generated, outcome.limitsLost, &why))
+        giveUp(kFileAccessError, QStringLiteral("The backup of the files to be replaced failed: %1").arg(why));
+    return true;
+}
+
+// A window run asks before tuned limits are lost; No (the default) keeps everything as it is.
+bool ClosingRun::confirmLoss()
+{
+    platform::MessageBox box;
+    box.text = QStringLiteral("%1 parameters lose their tuned limits: their servos or bit numbers are no longer "
+                              "configured.")
+                   .arg(outcome.limitsLost) +
+               environment::kLfCr + QStringLiteral("They are listed in the report, written on Yes:") + environment::kLfCr +
+               outcome.reportPath + environment::kLfCr + environment::kLfCr +
+               QStringLiteral("Replace the component database all the same?");
+    box.title = ctx.process.exeName();
+    box.buttons = platform::Buttons::YesNo;
+    box.icon = platform::Icon::Exclamation;
+    box.noIsDefault = true;
+    platform::Answer answer = platform::Answer::No;
+    h([&] { answer = ctx.messages.show(box); });
+    if (answer == platform::Answer::Yes)
+        return true;
+    outcome.declined = true;
+    return false;
 }
 
 // The finished template becomes the component database. A Jet template is replaced by its
@@ -423,6 +491,10 @@ void ClosingRun::replaceComponent()
                 environment::raise(kFileAccessError, why);
         }))
         outcome.filesWritten << templatePath << componentPath;
+    h([&] {
+        if (!platform::writeFileAtomically(outcome.reportPath, reportBytes, &why))
+            environment::raise(kFileAccessError, why);
+    });
 }
 
 } // namespace

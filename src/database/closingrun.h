@@ -16,6 +16,9 @@ struct ClosingRunOutcome {
     QMap<QString, int> recordsPerMachine; // generated records by machine_type
     int limitsTakenOver = 0;              // previous records whose limits were carried over
     QStringList filesWritten;             // template and component database, once replaced
+    int limitsLost = 0;                   // previous records that found no generated record
+    QString reportPath;                   // the run's report, once the takeover was reached
+    bool declined = false;                // the user chose to keep the previous limits: nothing written
 };
 
 // The database half of the closing run: regenerates PRESET_DEFS in the component template

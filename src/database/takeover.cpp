@@ -8,6 +8,7 @@
 #include "platform/process.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <optional>
 #include <vector>
@@ -174,7 +175,7 @@ void reportMissingColumns(environment::Handler& h, const PreviousTable& previous
 
 // The match and the writes: for every generated record the last previous record with its key.
 // Returns the number of previous records that found a generated record.
-int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRecords& generated)
+int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRecords& generated, TakeoverLists& lists)
 {
     int valueColumns[5] = {};
     // The first generated record of every key.
@@ -194,16 +195,39 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
     });
     if (!ready)
         return 0;
+    lists.read = int(previous.records.size());
+    // The last previous record of every key wins.
+    QHash<MatchKey, size_t> winner;
+    std::vector<std::optional<MatchKey>> keys;
+    keys.reserve(previous.records.size());
+    for (size_t j = 0; j < previous.records.size(); ++j) {
+        const PreviousRecord& record = previous.records[j];
+        keys.push_back(matchKey(record.machineType, record.varName, record.offset));
+        if (keys.back())
+            winner.insert(*keys.back(), j);
+    }
     int matched = 0;
-    for (const PreviousRecord& record : previous.records) {
-        const auto key = matchKey(record.machineType, record.varName, record.offset);
-        const auto found = key ? first.constFind(*key) : first.constEnd();
-        if (found == first.constEnd())
+    QSet<int> received;
+    for (size_t j = 0; j < previous.records.size(); ++j) {
+        const PreviousRecord& record = previous.records[j];
+        if (!keys[j]) {
+            lists.notMatched.push_back(record);
             continue;
+        }
+        if (const size_t last = winner.value(*keys[j]); last != j)
+            lists.duplicates.emplace_back(record, previous.records[last]);
+        const auto found = first.constFind(*keys[j]);
+        if (found == first.constEnd()) {
+            if (winner.value(*keys[j]) == j)
+                lists.lost.push_back(record);
+            continue;
+        }
         for (int v = 0; v < 5; ++v)
             generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
+        received.insert(*found);
         ++matched;
     }
+    lists.generatedWithLimits = int(received.size());
     return matched;
 }
 
@@ -237,8 +261,10 @@ PreviousTable readPreviousTable(ComponentDatabase& component)
 }
 
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated)
+                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated,
+                               TakeoverLists* lists)
 {
+    TakeoverLists unused;
     environment::Handler h(ctx, kProcName);
     int columns = 0;
     h([&] {
@@ -259,7 +285,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Da
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
     checkAdditionalFields(ctx, h, Database);
-    return takeOver(h, previous, generated);
+    return takeOver(h, previous, generated, lists ? *lists : unused);
 }
 
 } // namespace database

@@ -28,6 +28,16 @@ struct PreviousTable {
     std::vector<PreviousRecord> records; // in table order; absent values where a column is missing
 };
 
+// What the takeover did with the previous records, for the run's report.
+struct TakeoverLists {
+    int read = 0;              // previous records read
+    int generatedWithLimits = 0; // generated records that received previous values
+    std::vector<PreviousRecord> lost;       // found no generated record: their limits are gone
+    std::vector<PreviousRecord> notMatched; // without a complete key (no offset_or_bitno)
+    // A previous record whose key a later one also had: the later one's values were taken.
+    std::vector<std::pair<PreviousRecord, PreviousRecord>> duplicates; // (dropped, winner)
+};
+
 // Reads PRESET_DEFS of the run's component database, whatever the order and letter case of its
 // columns, with the variable names as the run's renames left them. Throws platform::DbError when
 // the table cannot be read.
@@ -43,7 +53,9 @@ PreviousTable readPreviousTable(ComponentDatabase& component);
 // when a configured additional field is missing from Database's PRESET_DEFS. PreviousTable is
 // released after it was read. Failures are reported under "TakeoverMachineCopyMDBData". Returns
 // the number of previous records whose values were taken over.
+// The lists, when given, are filled for the report.
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated);
+                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated,
+                               TakeoverLists* lists = nullptr);
 
 } // namespace database

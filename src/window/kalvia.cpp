@@ -7,6 +7,7 @@
 #include "environment/ini.h"
 #include "environment/paths.h"
 #include "environment/projectsettings.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "texts/tooltiptexts.h"
 #include "window/picturelist.h"
@@ -167,7 +168,22 @@ void Kalvia::CloseMe()
     Handler h(m_ctx, QStringLiteral("CloseMe"));
     h([&] { QCoreApplication::processEvents(); });
     h([&] { setCursor(Qt::WaitCursor); });
-    h([&] { database::WorkOnMDB(m_ctx, m_state); });
+    database::ClosingRunOutcome outcome;
+    h([&] { outcome = database::WorkOnMDB(m_ctx, m_state); });
+    if (outcome.declined) {
+        // Back to editing, everything as the user left it.
+        unsetCursor();
+        m_closingRun = false;
+        CommandOK->setEnabled(true);
+        CommandCancel->setEnabled(true);
+        return;
+    }
+    if (m_ctx.mode.SilentMode && !outcome.reportPath.isEmpty()) {
+        platform::appendLine(environment::serviceLogPath(m_ctx),
+                             m_ctx.process.exeName() + QStringLiteral(": PRESET_DEFS regenerated, %1 tuned limits lost; report: ")
+                                                           .arg(outcome.limitsLost) +
+                                 outcome.reportPath);
+    }
     int result = 0;
     if (!h([&] { result = WriteInputs(); }) || result == 1)
         environment::EndProgram(m_ctx, m_ctx.failuresReported > 0 ? platform::ExitDoneWithFailures

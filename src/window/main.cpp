@@ -1,14 +1,20 @@
+#include "database/backup.h"
+#include "database/report.h"
 #include "environment/commandline.h"
 #include "environment/context.h"
 #include "environment/errors.h"
+#include "environment/paths.h"
 #include "window/qtmessages.h"
 #include "platform/process.h"
 #include "window/kalvia.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QLoggingCategory>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -22,11 +28,94 @@ bool silentStart(const platform::Process& process)
     }
 }
 
+// Messages of the command-line options go to standard error; a question is never asked there.
+class PrintedMessages final : public platform::Messages {
+public:
+    platform::Answer show(const platform::MessageBox& box) override
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(QString(box.text).replace(environment::kLfCr, QStringLiteral("\n"))));
+        return box.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+    }
+};
+
+const char* const kHelp =
+    "Usage: %1 [/EXTERNAL=QELCFG | /EXTERNAL=SILENT] [/LOGFILE=<path>]\n"
+    "       %1 --list-backups | --restore [<yyyyMMdd-HHmmss>] | --help | --version\n"
+    "\n"
+    "Configures the servo view of the machines of this installation and regenerates PRESET_DEFS\n"
+    "of the component database, carrying the tuned limits over.\n"
+    "\n"
+    "  /EXTERNAL=QELCFG  integrated start (started by the suite)\n"
+    "  /EXTERNAL=SILENT  silent start: no window, OK at once, messages to the service log\n"
+    "  /LOGFILE=<path>   error log of an integrated start\n"
+    "  --list-backups    lists the backups: stamp, records, limits lost\n"
+    "  --restore [stamp] puts the files of the newest (or the given) backup back\n"
+    "  --help, --version this text, the program's version\n"
+    "\n"
+    "Files: the component database %2, its report %3,\n"
+    "backups in %4/backup/<stamp>/ (the newest 10 are kept).\n"
+    "\n"
+    "Exit codes: 0 done, 1 cancelled, 2 ended early or failed (nothing written),\n"
+    "3 done but failures were reported.\n";
+
+// The options starting with "--": each a whole argument. Nothing when there is none.
+std::optional<int> runOption(platform::Process& process, int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const qsizetype at = args.indexOf(QRegularExpression(QStringLiteral("^--.+")));
+    if (at < 0)
+        return std::nullopt;
+    PrintedMessages messages;
+    environment::Context ctx{process, messages};
+    const QString component = environment::GetPathOCXMDB(ctx);
+    const QString folder = QFileInfo(component).absolutePath();
+    const QString option = args[at];
+    if (option == QLatin1String("--version")) {
+        const platform::Version v = process.version();
+        std::printf("%s %d.%d.%d\n", qPrintable(process.exeName()), v.major, v.minor, v.revision);
+        return platform::ExitClosingRunDone;
+    }
+    if (option == QLatin1String("--help")) {
+        std::printf("%s", qPrintable(QString::fromLatin1(kHelp).arg(process.exeName(), component,
+                                                                       database::reportPath(component), folder)));
+        return platform::ExitClosingRunDone;
+    }
+    if (option == QLatin1String("--list-backups")) {
+        const QList<database::BackupInfo> backups = database::listBackups(folder);
+        if (backups.isEmpty()) {
+            std::fprintf(stderr, "%s: there is no backup in \"%s/backup\"\n", qPrintable(process.exeName()), qPrintable(folder));
+            return platform::ExitOther;
+        }
+        for (const database::BackupInfo& b : backups)
+            std::printf("%s  %d records  %d limits lost\n", qPrintable(b.stamp), b.records, b.lost);
+        return platform::ExitClosingRunDone;
+    }
+    if (option == QLatin1String("--restore")) {
+        const QString stamp = at + 1 < args.size() && !args[at + 1].startsWith(QLatin1Char('/')) ? args[at + 1] : QString();
+        QString why;
+        if (!database::restoreBackup(folder, stamp, &why)) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(process.exeName()), qPrintable(why));
+            return platform::ExitOther;
+        }
+        std::printf("%s: restored the backup %s\n", qPrintable(process.exeName()),
+                    qPrintable(stamp.isEmpty() ? database::listBackups(folder).last().stamp : stamp));
+        return platform::ExitClosingRunDone;
+    }
+    std::fprintf(stderr, "%s: unknown option \"%s\"; see --help\n", qPrintable(process.exeName()), qPrintable(option));
+    return platform::ExitOther;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     platform::SystemProcess process(argc, argv);
+    if (const std::optional<int> code = runOption(process, argc, argv)) {
+        std::fflush(nullptr);
+        return *code;
+    }
     const bool silent = silentStart(process);
     // A silent run is unattended: it never shows the window and needs no display.
     if (silent)

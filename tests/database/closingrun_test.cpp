@@ -87,7 +87,7 @@ protected:
     QStringList strayFiles() const
     {
         QStringList names = QDir(inst.path("ServoView")).entryList(QDir::Files | QDir::Hidden);
-        for (const char* own : {"ServoView.cfg", "ServoView.mdb", "ServoView_Source.mdb"})
+        for (const char* own : {"ServoView.cfg", "ServoView.mdb", "ServoView_Source.mdb", "ServoView_Report.txt"})
             names.removeOne(own);
         return names;
     }
@@ -323,4 +323,30 @@ TEST_F(ClosingRun, UnreadablePreviousDatabaseEndsTheRunWritingNothing)
             EXPECT_TRUE(inst.reports().value(0).contains(named)) << inst.reports().value(0).toStdString();
         }
     }
+}
+
+// A window run asks before tuned limits are lost: No keeps every file as it is (no database, no
+// report, no backup), Yes goes on and keeps a backup of what it replaces.
+TEST_F(ClosingRun, WindowRunAsksBeforeTunedLimitsAreLost)
+{
+    makeTemplate();
+    makePrevious(kComponent, {kTuned, "'M1', 'M1.S9.Speed', 0, 20"}); // servo 9 is no longer configured
+    inst.context.mode.SilentMode = false;
+    const QByteArray component = inst.read(kComponent), templates = inst.read(kTemplate);
+    inst.messages.expect(Answer::No);
+    EXPECT_TRUE(run().declined);
+    EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("1 parameters lose their tuned limits"));
+    EXPECT_TRUE(inst.messages.boxes.at(0).text.contains(inst.path("ServoView/ServoView_Report.txt")));
+    EXPECT_EQ(inst.read(kComponent), component);
+    EXPECT_EQ(inst.read(kTemplate), templates);
+    EXPECT_FALSE(inst.exists("ServoView/ServoView_Report.txt") || inst.exists("ServoView/backup"));
+    inst.messages.expect(Answer::Yes);
+    const database::ClosingRunOutcome outcome = run();
+    EXPECT_FALSE(outcome.declined);
+    EXPECT_EQ(outcome.limitsLost, 1);
+    EXPECT_NE(inst.read(kComponent), component);
+    EXPECT_TRUE(inst.read("ServoView/ServoView_Report.txt").contains("var_name=M1.S9.Speed offset_or_bitno=0 abs_min=19"));
+    const QStringList backups = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(inst.read("ServoView/backup/" + backups[0] + "/ServoView.mdb"), component);
 }

@@ -255,5 +255,76 @@ TEST(ClosingRunProgram, LeftoversOfAKilledRunAreRemoved)
         inst.write(QLatin1String(name), QByteArray(4096, 'x'));
     EXPECT_EQ(run(inst, kSilent), 0);
     EXPECT_EQ(QDir(inst.path(QStringLiteral("ServoView"))).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{"ServoView.cfg", "ServoView.mdb", "ServoView_Source.mdb"}));
+              (QStringList{"ServoView.cfg", "ServoView.mdb", "ServoView_Report.txt", "ServoView_Source.mdb"}));
+}
+
+// The report says which previous limits were lost, which records could not be matched and which
+// duplicate won, each with its values; the service log names it.
+TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
+{
+    support::Installation inst;
+    layOutDemo(inst);
+    platform::Database(inst.path(kComponent))
+        .execute("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, pass) "
+                 "VALUES ('Filler', 'Filler.Servo3.Loose', NULL, 1, 2, 3, 4, 5), "
+                 "('Filler', 'Filler.Servo3.TorqueLimit', 0, 0, 300, 11, 121, 2)");
+    inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=4", "NumberOfServos=2"));
+    ASSERT_EQ(run(inst, kSilent), 0);
+    const QString report = QString::fromLatin1(inst.read("ServoView/ServoView_Report.txt"));
+    const auto has = [&](const QString& text) { EXPECT_TRUE(report.contains(text)) << text.toStdString(); };
+    has("silent start, program version 1.0.0.\r\n");
+    has("Machine Filler: 2 slots configured, 26 records generated.\r\n");
+    has("10 previous records were read; 6 generated records received previous limits.\r\n");
+    has("Lost: 2 previous records");
+    has("\r\n  machine_type=Filler var_name=Filler.Servo12.Word.Status offset_or_bitno=3 abs_min=0 abs_max=1 min=0 max=1 "
+        "pass=0\r\n");
+    has("Not matched: 1 previous records");
+    has("\r\n  machine_type=Filler var_name=Filler.Servo3.Loose offset_or_bitno=(none) abs_min=1 abs_max=2 min=3 max=4 pass=5\r\n");
+    has("Duplicates: 1 previous records");
+    has("\r\n  dropped:  machine_type=Filler var_name=Filler.Servo3.TorqueLimit offset_or_bitno=0 abs_min=0 abs_max=300 min=10 "
+        "max=120 pass=3\r\n  taken:    machine_type=Filler var_name=Filler.Servo3.TorqueLimit offset_or_bitno=0 abs_min=0 "
+        "abs_max=300 min=11 max=121 pass=2\r\n");
+    EXPECT_EQ(rows(inst.path(kComponent), "SELECT min FROM PRESET_DEFS WHERE var_name = 'Filler.Servo3.TorqueLimit'"),
+              QStringList{"11"});
+    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost; report: " + inst.path("ServoView/ServoView_Report.txt").toUtf8()));
+}
+
+// Every run keeps what it replaces in a backup folder of its own; the newest ten are kept, and
+// --restore gives the files of a backup back byte for byte.
+TEST(ClosingRunProgram, BackupsKeepWhatEachRunReplacedAndRestoreGivesItBack)
+{
+    support::Installation inst;
+    layOutDemo(inst);
+    const QStringList files{kComponent, kProgramIni, "ServoView/ServoView.cfg"};
+    const auto bytes = [&] {
+        QList<QByteArray> all;
+        for (const QString& f : files)
+            all << inst.read(f);
+        return all;
+    };
+    QList<QList<QByteArray>> before;
+    for (int r = 0; r < 12; ++r) {
+        inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=" + QByteArray::number(4 - r % 3),
+                                                                "NumberOfServos=" + QByteArray::number(4 - (r + 1) % 3)));
+        before << bytes();
+        ASSERT_EQ(run(inst, kSilent), 0);
+    }
+    const QStringList stamps = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    ASSERT_EQ(stamps.size(), 10);
+    for (int b = 0; b < 10; ++b) {
+        SCOPED_TRACE(b);
+        for (qsizetype f = 0; f < files.size(); ++f)
+            EXPECT_TRUE(inst.read("ServoView/backup/" + stamps[b] + "/" + QFileInfo(files[f]).fileName()) == before[b + 2][f]);
+    }
+    QProcess list;
+    list.start(inst.exePath(), {"--list-backups"});
+    ASSERT_TRUE(list.waitForFinished(30000));
+    EXPECT_EQ(list.readAllStandardOutput().count('\n'), 10);
+    EXPECT_EQ(run(inst, {"--restore"}), 0);
+    EXPECT_TRUE(bytes() == before[11]);
+    EXPECT_EQ(run(inst, {"--restore", stamps[0]}), 0);
+    EXPECT_TRUE(bytes() == before[2]);
+    support::Installation empty;
+    empty.installProgram();
+    EXPECT_EQ(run(empty, {"--restore"}), 2);
 }
