@@ -9,7 +9,10 @@
 #include "window/kalvia.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QLoggingCategory>
 
@@ -40,7 +43,7 @@ public:
 
 const char* const kHelp =
     "Usage: %1 [/EXTERNAL=QELCFG | /EXTERNAL=SILENT] [/LOGFILE=<path>]\n"
-    "       %1 --list-backups | --restore [<yyyyMMdd-HHmmss>] | --help | --version\n"
+    "       %1 --dry-run | --list-backups | --restore [<yyyyMMdd-HHmmss>] | --help | --version\n"
     "\n"
     "Configures the servo view of the machines of this installation and regenerates PRESET_DEFS\n"
     "of the component database, carrying the tuned limits over.\n"
@@ -48,6 +51,7 @@ const char* const kHelp =
     "  /EXTERNAL=QELCFG  integrated start (started by the suite)\n"
     "  /EXTERNAL=SILENT  silent start: no window, OK at once, messages to the service log\n"
     "  /LOGFILE=<path>   error log of an integrated start\n"
+    "  --dry-run         the silent run on a copy of the installation; prints its report\n"
     "  --list-backups    lists the backups: stamp, records, limits lost\n"
     "  --restore [stamp] puts the files of the newest (or the given) backup back\n"
     "  --help, --version this text, the program's version\n"
@@ -57,6 +61,42 @@ const char* const kHelp =
     "\n"
     "Exit codes: 0 done, 1 cancelled, 2 ended early or failed (nothing written),\n"
     "3 done but failures were reported.\n";
+
+// A dry run: the whole silent closing run on a copy of the installation, whose report is
+// printed; the installation itself is only read. The exit code is the run's.
+int dryRun(platform::Process& process, environment::Context& ctx)
+{
+    const QString root = environment::installationRoot(ctx);
+    QTemporaryDir copy;
+    if (!copy.isValid()) {
+        std::fprintf(stderr, "%s: no temporary folder for the dry run\n", qPrintable(process.exeName()));
+        return platform::ExitOther;
+    }
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString file = it.next();
+        const QString relative = QDir(root).relativeFilePath(file);
+        if (relative.contains(QLatin1String("/backup/")))
+            continue; // earlier runs' backups play no part in a run
+        QDir().mkpath(QFileInfo(copy.filePath(relative)).absolutePath());
+        if (!QFile::copy(file, copy.filePath(relative))) {
+            std::fprintf(stderr, "%s: cannot copy \"%s\" for the dry run\n", qPrintable(process.exeName()), qPrintable(file));
+            return platform::ExitOther;
+        }
+    }
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(copy.filePath(QDir(root).relativeFilePath(process.exeFile())), {QStringLiteral("/EXTERNAL=SILENT")});
+    if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "%s: the dry run did not end normally\n", qPrintable(process.exeName()));
+        return platform::ExitOther;
+    }
+    QFile report(database::reportPath(copy.filePath(QDir(root).relativeFilePath(environment::GetPathOCXMDB(ctx)))));
+    if (report.open(QIODevice::ReadOnly)) {
+        const QByteArray text = report.readAll();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    }
+    return run.exitCode();
+}
 
 // The options starting with "--": each a whole argument. Nothing when there is none.
 std::optional<int> runOption(platform::Process& process, int argc, char** argv)
@@ -82,6 +122,8 @@ std::optional<int> runOption(platform::Process& process, int argc, char** argv)
                                                                        database::reportPath(component), folder)));
         return platform::ExitClosingRunDone;
     }
+    if (option == QLatin1String("--dry-run"))
+        return dryRun(process, ctx);
     if (option == QLatin1String("--list-backups")) {
         const QList<database::BackupInfo> backups = database::listBackups(folder);
         if (backups.isEmpty()) {

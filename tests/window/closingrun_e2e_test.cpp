@@ -1,6 +1,7 @@
 #include "editedwindow.h"
 #include "support/sql.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -327,4 +328,34 @@ TEST(ClosingRunProgram, BackupsKeepWhatEachRunReplacedAndRestoreGivesItBack)
     support::Installation empty;
     empty.installProgram();
     EXPECT_EQ(run(empty, {"--restore"}), 2);
+}
+
+// A dry run changes no file of the installation, not even a time, prints the report the real run
+// then writes (but for the time of the run) and ends with the real run's code.
+TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
+{
+    support::Installation inst;
+    layOutDemo(inst);
+    const auto state = [&] {
+        QStringList files;
+        for (QDirIterator it(inst.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString f = it.next();
+            files << f + QString::number(QFileInfo(f).lastModified().toMSecsSinceEpoch()) +
+                         QString::fromLatin1(QCryptographicHash::hash(inst.read(QDir(inst.root()).relativeFilePath(f)),
+                                                                      QCryptographicHash::Sha1).toHex());
+        }
+        files.sort();
+        return files;
+    };
+    const QStringList before = state();
+    QProcess dry;
+    dry.setProcessEnvironment(withoutDisplay());
+    dry.start(inst.exePath(), {"--dry-run"});
+    ASSERT_TRUE(dry.waitForFinished(60000));
+    EXPECT_EQ(dry.exitCode(), 0);
+    const QByteArray printed = dry.readAllStandardOutput();
+    EXPECT_TRUE(state() == before);
+    ASSERT_EQ(run(inst, kSilent), 0);
+    const auto withoutTime = [](QByteArray report) { return report.remove(report.indexOf("Run at "), 27); };
+    EXPECT_EQ(withoutTime(inst.read("ServoView/ServoView_Report.txt")), withoutTime(printed));
 }
