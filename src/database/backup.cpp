@@ -81,7 +81,9 @@ bool makeBackup(const QString& componentFolder, const QStringList& files, const 
     if (!QDir().mkpath(root))
         return fail(QStringLiteral("Cannot create the backup folder \"%1\".").arg(root));
     // Made under a temporary name and renamed once complete, so a run that ends on the way leaves
-    // no half backup.
+    // no half backup; what a killed run left under such a name goes.
+    for (const QString& stale : QDir(root).entryList({QStringLiteral(".new-*")}, QDir::Dirs | QDir::Hidden))
+        QDir(platform::joinPath(root, stale)).removeRecursively();
     QTemporaryDir temp(platform::joinPath(root, QStringLiteral(".new-XXXXXX")));
     if (!temp.isValid())
         return fail(QStringLiteral("Cannot create a folder in \"%1\".").arg(root));
