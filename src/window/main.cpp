@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QLoggingCategory>
@@ -31,15 +32,24 @@ bool silentStart(const platform::Process& process)
     }
 }
 
-// Messages of the command-line options go to standard error; a question is never asked there.
+// Messages of the command-line options and of a dry run go to standard error; a question gets
+// the given answer.
 class PrintedMessages final : public platform::Messages {
 public:
+    explicit PrintedMessages(platform::Answer question) : m_question(question) {}
     platform::Answer show(const platform::MessageBox& box) override
     {
         std::fprintf(stderr, "%s\n", qPrintable(QString(box.text).replace(environment::kLfCr, QStringLiteral("\n"))));
-        return box.buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+        return box.buttons == platform::Buttons::YesNo ? m_question : platform::Answer::Ok;
     }
+
+private:
+    platform::Answer m_question;
 };
+
+// Set for the program a dry run starts: it presses OK at once and answers every question Yes, as
+// a user going on would.
+const char* const kDryRunChild = "KALVIA_DRY_RUN";
 
 const char* const kHelp =
     "Usage: %1 [/EXTERNAL=QELCFG | /EXTERNAL=SILENT] [/LOGFILE=<path>]\n"
@@ -83,9 +93,16 @@ int dryRun(platform::Process& process, environment::Context& ctx)
             return platform::ExitOther;
         }
     }
+    // An integrated run is previewed as one, its error log in the copy; any other as a silent run.
+    QStringList arguments{QStringLiteral("/EXTERNAL=SILENT")};
+    if (environment::GetStartModeIntegrated(ctx))
+        arguments = QStringList{QStringLiteral("/EXTERNAL=QELCFG"), QStringLiteral("/LOGFILE=") + copy.filePath(QStringLiteral("QELcfglog.txt"))};
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(copy.filePath(QDir(root).relativeFilePath(process.exeFile())), {QStringLiteral("/EXTERNAL=SILENT")});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kDryRunChild), QStringLiteral("1"));
+    run.setProcessEnvironment(environment);
+    run.start(copy.filePath(QDir(root).relativeFilePath(process.exeFile())), arguments);
     if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit) {
         std::fprintf(stderr, "%s: the dry run did not end normally\n", qPrintable(process.exeName()));
         return platform::ExitOther;
@@ -107,7 +124,7 @@ std::optional<int> runOption(platform::Process& process, int argc, char** argv)
     const qsizetype at = args.indexOf(QRegularExpression(QStringLiteral("^--.+")));
     if (at < 0)
         return std::nullopt;
-    PrintedMessages messages;
+    PrintedMessages messages(platform::Answer::No);
     environment::Context ctx{process, messages};
     const QString component = environment::GetPathOCXMDB(ctx);
     const QString folder = QFileInfo(component).absolutePath();
@@ -160,7 +177,8 @@ int main(int argc, char** argv)
     }
     const bool silent = silentStart(process);
     // A silent run is unattended: it never shows the window and needs no display.
-    if (silent)
+    const bool dryRunChild = qEnvironmentVariableIsSet(kDryRunChild);
+    if (silent || dryRunChild)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
              qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -187,12 +205,15 @@ int main(int argc, char** argv)
                                                                               : qEnvironmentVariable("WAYLAND_DISPLAY")));
         return platform::ExitOther;
     }
-    window::QtMessages messages;
-    environment::Context ctx{process, messages};
+    window::QtMessages shown;
+    PrintedMessages printed(platform::Answer::Yes);
+    environment::Context ctx{process, dryRunChild ? static_cast<platform::Messages&>(printed) : shown};
     window::Kalvia kalvia(ctx);
     kalvia.Form_Load();
-    if (ctx.mode.SilentMode) {
-        // The closing run ends a silent run; arriving here means it could not.
+    if (dryRunChild && !ctx.mode.SilentMode)
+        kalvia.CommandOK_Click();
+    if (ctx.mode.SilentMode || dryRunChild) {
+        // The closing run ends a silent run (and a dry run); arriving here means it could not.
         environment::EndProgram(ctx, platform::ExitOther);
     }
     kalvia.show();

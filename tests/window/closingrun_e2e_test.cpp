@@ -348,13 +348,18 @@ TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
         return files;
     };
     const QStringList before = state();
-    QProcess dry;
-    dry.setProcessEnvironment(withoutDisplay());
-    dry.start(inst.exePath(), {"--dry-run"});
-    ASSERT_TRUE(dry.waitForFinished(60000));
-    EXPECT_EQ(dry.exitCode(), 0);
-    const QByteArray printed = dry.readAllStandardOutput();
-    EXPECT_TRUE(state() == before);
+    QByteArray printed;
+    // The integrated preview answers its questions as a user going on would, and needs no display.
+    for (const char* mode : {"/EXTERNAL=QELCFG", ""}) {
+        QProcess dry;
+        dry.setProcessEnvironment(withoutDisplay());
+        dry.start(inst.exePath(), {"--dry-run", mode});
+        ASSERT_TRUE(dry.waitForFinished(60000));
+        EXPECT_EQ(dry.exitCode(), 0) << mode;
+        printed = dry.readAllStandardOutput();
+        EXPECT_TRUE(printed.contains(*mode ? ", integrated start," : ", silent start,")) << printed.toStdString();
+        EXPECT_TRUE(state() == before) << mode;
+    }
     ASSERT_EQ(run(inst, kSilent), 0);
     const auto withoutTime = [](QByteArray report) { return report.remove(report.indexOf("Run at "), 27); };
     EXPECT_EQ(withoutTime(inst.read("ServoView/ServoView_Report.txt")), withoutTime(printed));
