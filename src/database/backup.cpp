@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <optional>
 
 namespace database {
@@ -102,9 +103,15 @@ bool makeBackup(const QString& componentFolder, const QStringList& files, const 
         !platform::writeFileAtomically(temp.filePath(kManifest), manifest.toUtf8(), &why))
         return fail(why);
     QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    // Two runs within the same second get folders of their own, in the order of their names.
-    for (int n = 2; QFileInfo::exists(platform::joinPath(root, stamp)); ++n)
-        stamp = stamp.left(15) + QStringLiteral("-%1").arg(n, 3, 10, QLatin1Char('0'));
+    // Runs within the same second get folders of their own, numbered after every folder of that
+    // second, so name order stays run order even once the first of them has been removed.
+    int last = 0;
+    for (const QString& name : stamps(componentFolder)) {
+        if (name.startsWith(stamp))
+            last = std::max(last, name.size() > 15 ? name.mid(16).toInt() : 1);
+    }
+    if (last > 0)
+        stamp += QStringLiteral("-%1").arg(last + 1, 3, 10, QLatin1Char('0'));
     if (!QDir().rename(temp.path(), platform::joinPath(root, stamp)))
         return fail(QStringLiteral("Cannot create the backup folder \"%1\".").arg(platform::joinPath(root, stamp)));
     temp.setAutoRemove(false);
