@@ -13,6 +13,7 @@
 #include <optional>
 #include <tuple>
 
+using fixtures::makePrevious;
 using platform::Answer;
 
 namespace {
@@ -36,17 +37,12 @@ protected:
         QDir().mkpath(inst.path("save/ServoView"));
         inst.writeIni("parameter/qelconfiguration.ini", "[Common]\nSaveAndRestore=" + inst.path("save") + "\nNameM1=M1\n");
         inst.writeIni("parameter/Program.ini", "[Project]\nVWStudio=false\n");
-        writeCfg(QString());
+        inst.writeIni("ServoView/ServoView.cfg", "[Project]\nForMachine1=true\nDataBaseAdditionalFields=\n");
         inst.context.project.ProgramIniPath = inst.path("parameter/Program.ini");
         inst.context.project.ExistingMachines = {QString(), "M1"};
         state->NumberOfServos[1] = 2;
         state->Servo[1][1] = 3;
         state->Servo[1][2] = 7;
-    }
-    void writeCfg(const QString& additionalFields)
-    {
-        inst.writeIni("ServoView/ServoView.cfg",
-                      u"[Project]\nForMachine1=true\nDataBaseAdditionalFields=%1\n"_s.arg(additionalFields));
     }
     void makeTemplate()
     {
@@ -58,25 +54,12 @@ protected:
                                 "INSERT INTO Source_DEFS VALUES ('VisiWin32', 1, '###machine.S###Servo.###Var_Name'), "
                                 "('visiwinstudio', 1, '###machine_S###Servo_###Var_Name')"});
     }
-    // A previous database with tuned limits: rows (machine_type, var_name, offset, min), the other
-    // limits derived from min: abs_min = min - 1, abs_max = min + 100, max = min + 99, pass 3.
-    void makePrevious(const QString& relative, const QStringList& tuned, const QString& table = u"PRESET_DEFS"_s)
-    {
-        QStringList sql{u"CREATE TABLE %1 (%2)"_s.arg(table, fixtures::kTemplateColumns)};
-        for (const QString& t : tuned)
-            sql << u"INSERT INTO %1 (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, pass) SELECT "
-                   "column1, column2, column3, column4 - 1, column4 + 100, column4, column4 + 99, 3 FROM (VALUES (%2))"_s
-                       .arg(table, t);
-        fixtures::makeDatabase(inst.path(relative), sql);
-    }
     database::ClosingRunOutcome run() { return database::WorkOnMDB(inst.context, *state); }
     QStringList component(const QString& sql) const { return rows(inst.path(kComponent), sql); }
+    // The template's and the component database's bytes.
+    QList<QByteArray> databases() const { return {inst.read(kTemplate), inst.read(kComponent)}; }
     // A Jet file of the test data.
-    static QByteArray jetFixture(const QString& name)
-    {
-        QFile f(KALVIA_SOURCE_DIR "/tests/data/jet/installation/" + name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
-    }
+    static QByteArray jetFixture(const QString& name) { return support::dataFile("jet/installation/" + name); }
     // Files that are no database this program reads: empty, a cut Jet file, an Access 2007 file.
     static QList<QByteArray> badFiles()
     {
@@ -86,7 +69,7 @@ protected:
     // Files the run left in the component folder besides its own three.
     QStringList strayFiles() const
     {
-        QStringList names = QDir(inst.path("ServoView")).entryList(QDir::Files | QDir::Hidden);
+        QStringList names = support::filesIn(inst.path("ServoView"));
         for (const char* own : {"ServoView.cfg", "ServoView.mdb", "ServoView_Source.mdb", "ServoView_Report.txt"})
             names.removeOne(own);
         return names;
@@ -102,13 +85,13 @@ protected:
 TEST_F(ClosingRun, TunedLimitsReachTheFirstRecordWithTheSameKey)
 {
     makeTemplate();
-    makePrevious(kComponent, {kTuned,
-                              "'m1', 'm1.s3.speed', 0, 20",     // any letter case
-                              "'M1', 'M1.S7.Speed', NULL, 30",  // no offset: no match
-                              "'M1', 'M1.S7.Status', 3, 40",    // the same key twice:
-                              "'M1', 'M1.S7.Status', 3, 50",    // the later one wins
-                              "'M1', 'M1.S7.Say\"Hi\"', 0, 60", // a double quote
-                              "'M2', 'M2.S3.Speed', 0, 70"});   // no such record
+    makePrevious(inst.path(kComponent), {kTuned,
+                                         "'m1', 'm1.s3.speed', 0, 20",     // any letter case
+                                         "'M1', 'M1.S7.Speed', NULL, 30",  // no offset: no match
+                                         "'M1', 'M1.S7.Status', 3, 40",    // the same key twice:
+                                         "'M1', 'M1.S7.Status', 3, 50",    // the later one wins
+                                         "'M1', 'M1.S7.Say\"Hi\"', 0, 60", // a double quote
+                                         "'M2', 'M2.S3.Speed', 0, 70"});   // no such record
     const QByteArray path = QFile::encodeName(inst.path(kTemplate));
     ASSERT_TRUE(platform::restoreFileTimes(path, {true, {}, {}, {}, qint64(1600000000) * 1000000000 + 123456789}));
     const auto identity = [&] { // inode and last-write time
@@ -186,10 +169,10 @@ TEST_F(ClosingRun, NamingSystemAndPreviousLimitsFollowTheStartMode)
         inst.writeIni("parameter/Program.ini", c.programIni);
         inst.context.mode = {c.integrated, false};
         makeTemplate();
-        makePrevious(kComponent, {kTuned});
+        makePrevious(inst.path(kComponent), {kTuned});
         QFile::remove(inst.path(kMachineCopy));
         if (c.machineCopy)
-            makePrevious(kMachineCopy, {"'M1', 'M1_S3_Status', 4, 80"});
+            makePrevious(inst.path(kMachineCopy), {"'M1', 'M1_S3_Status', 4, 80"});
         else
             inst.messages.expect(Answer::Ok);
         const QByteArray machineCopy = inst.read(kMachineCopy);
@@ -208,19 +191,17 @@ TEST_F(ClosingRun, ProgramEndInTheTakeoverLeavesBothDatabases)
 {
     // A configured additional field that the templates lack ends the run after the generation.
     inst.context.mode = {false, false};
-    writeCfg("Extra");
+    inst.writeIni("ServoView/ServoView.cfg", "[Project]\nForMachine1=true\nDataBaseAdditionalFields=Extra\n");
     makeTemplate();
-    makePrevious(kComponent, {kTuned});
-    const QByteArray templateBefore = inst.read(kTemplate);
-    const QByteArray componentBefore = inst.read(kComponent);
+    makePrevious(inst.path(kComponent), {kTuned});
+    const QList<QByteArray> before = databases();
     inst.messages.expect(Answer::Ok); // the fatal error
     EXPECT_THROW(run(), support::ProgramEnded);
     EXPECT_EQ(inst.messages.boxes.at(0).title, u"Fatal error"_s);
     EXPECT_EQ(inst.reports().value(0), u"Conflict while attempting to extend database!Configurationsfile \"SERVOVIEW.CFG\", "
                                        "demanded field \"EXTRA\"missing in machinecopy-database\n\rConfiguration of "
                                        "\"SERVOVIEW\" aborted."_s);
-    EXPECT_EQ(inst.read(kTemplate), templateBefore);
-    EXPECT_EQ(inst.read(kComponent), componentBefore);
+    EXPECT_TRUE(databases() == before);
     EXPECT_EQ(strayFiles(), QStringList{});
 }
 
@@ -243,8 +224,7 @@ TEST_F(ClosingRun, UnusableTemplateLeavesTheComponentDatabase)
         {"empty file", badFiles()[0], badFile}, {"cut Jet file", badFiles()[1], badFile},
         {"Access 2007 file", badFiles()[2], badFile},
     };
-    makePrevious(kComponent, {kTuned});
-    const QByteArray componentBefore = inst.read(kComponent);
+    makePrevious(inst.path(kComponent), {kTuned});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         inst.clearReports();
@@ -252,10 +232,10 @@ TEST_F(ClosingRun, UnusableTemplateLeavesTheComponentDatabase)
         if (c.bytes)
             inst.write(kTemplate, *c.bytes);
         inst.context.mode.IntegratedMode = !c.bytes; // the machine copy is missing
+        const QList<QByteArray> before = databases();
         // Without a template there is nothing to do; a template that cannot be rebuilt ends the run.
         EXPECT_EQ(support::endCode([&] { EXPECT_TRUE(run().filesWritten.isEmpty()); }), c.bytes ? 2 : -1);
-        EXPECT_EQ(inst.read(kComponent), componentBefore);
-        EXPECT_EQ(inst.read(kTemplate), c.bytes.value_or(QByteArray()));
+        EXPECT_TRUE(databases() == before);
         EXPECT_EQ(strayFiles(), QStringList{});
         const QString first = inst.reports().value(0);
         EXPECT_TRUE(first.contains(c.report == badFile ? inst.path(kTemplate) : c.report)) << first.toStdString();
@@ -273,14 +253,11 @@ TEST_F(ClosingRun, JetFilesAreConvertedAndKeptBeside)
         SCOPED_TRACE(previous);
         for (const QString& f : strayFiles())
             QFile::remove(inst.path("ServoView/" + f));
-        const QByteArray templates = jetFixture("Comp_Source.mdb");
-        const QByteArray tuned = jetFixture(previous);
-        inst.write(kTemplate, templates);
-        inst.write(kComponent, tuned);
+        inst.write(kTemplate, jetFixture("Comp_Source.mdb"));
+        inst.write(kComponent, jetFixture(previous));
         EXPECT_EQ(run().limitsTakenOver, 3);
         EXPECT_EQ(inst.reports(), QStringList{});
-        EXPECT_EQ(inst.read(kTemplate + ".jet"), templates);
-        EXPECT_EQ(inst.read(kComponent + ".jet"), tuned);
+        // The originals are kept beside, byte for byte as the conversion's own test shows.
         EXPECT_EQ(strayFiles(), (QStringList{"ServoView.mdb.jet", "ServoView_Source.mdb.jet"}));
         // Text through the code page, the bit number in the text and the tuned limits: not the one
         // without bit number (the speeds keep pass 1), the one in the other form.
@@ -293,17 +270,15 @@ TEST_F(ClosingRun, JetFilesAreConvertedAndKeptBeside)
     }
 }
 
-// A component database this program cannot read may hold the only tuned limits: reported by name and kept.
 // The previous records are the tuned limits: a previous database (the component database, in an
 // integrated start the machine copy) that cannot be read to its end ends the run naming it, with
 // every file as it was and no journal or temporary copy left.
 TEST_F(ClosingRun, UnreadablePreviousDatabaseEndsTheRunWritingNothing)
 {
-    makePrevious(kComponent, {kTuned});
+    makePrevious(inst.path(kComponent), {kTuned});
     QByteArray damaged = inst.read(kComponent);
     damaged[4096] = '\x00'; // the table's page type
-    QList<QByteArray> bad = badFiles();
-    bad << damaged;
+    const QList<QByteArray> bad = badFiles() << damaged;
     for (const bool integrated : {false, true}) {
         for (const QByteArray& file : bad) {
             SCOPED_TRACE(QString::number(file.size()).toStdString() + (integrated ? " integrated" : ""));
@@ -311,13 +286,11 @@ TEST_F(ClosingRun, UnreadablePreviousDatabaseEndsTheRunWritingNothing)
             inst.context.mode.IntegratedMode = integrated;
             inst.process.arguments = integrated ? "/EXTERNAL=QELCFG /LOGFILE=" + inst.path("QELcfglog.txt") : QString();
             makeTemplate();
-            makePrevious(kComponent, {kTuned});
+            makePrevious(inst.path(kComponent), {kTuned});
             inst.write(integrated ? kMachineCopy : kComponent, file);
-            const QByteArray templateBefore = inst.read(kTemplate);
-            const QByteArray componentBefore = inst.read(kComponent);
+            const QList<QByteArray> before = databases();
             EXPECT_EQ(support::endCode([&] { run(); }), 2);
-            EXPECT_EQ(inst.read(kComponent), componentBefore);
-            EXPECT_EQ(inst.read(kTemplate), templateBefore);
+            EXPECT_TRUE(databases() == before);
             EXPECT_EQ(strayFiles(), QStringList{});
             const QString named = inst.path(integrated ? kMachineCopy : kComponent) + "\" is damaged";
             EXPECT_TRUE(inst.reports().value(0).contains(named)) << inst.reports().value(0).toStdString();
@@ -330,23 +303,22 @@ TEST_F(ClosingRun, UnreadablePreviousDatabaseEndsTheRunWritingNothing)
 TEST_F(ClosingRun, WindowRunAsksBeforeTunedLimitsAreLost)
 {
     makeTemplate();
-    makePrevious(kComponent, {kTuned, "'M1', 'M1.S9.Speed', 0, 20"}); // servo 9 is no longer configured
+    makePrevious(inst.path(kComponent), {kTuned, "'M1', 'M1.S9.Speed', 0, 20"}); // servo 9 is no longer configured
     inst.context.mode.SilentMode = false;
-    const QByteArray component = inst.read(kComponent), templates = inst.read(kTemplate);
+    const QList<QByteArray> before = databases();
     inst.messages.expect(Answer::No);
     EXPECT_TRUE(run().declined);
     EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("1 parameters lose their tuned limits"));
     EXPECT_TRUE(inst.messages.boxes.at(0).text.contains(inst.path("ServoView/ServoView_Report.txt")));
-    EXPECT_EQ(inst.read(kComponent), component);
-    EXPECT_EQ(inst.read(kTemplate), templates);
+    EXPECT_TRUE(databases() == before);
     EXPECT_FALSE(inst.exists("ServoView/ServoView_Report.txt") || inst.exists("ServoView/backup"));
     inst.messages.expect(Answer::Yes);
     const database::ClosingRunOutcome outcome = run();
     EXPECT_FALSE(outcome.declined);
     EXPECT_EQ(outcome.limitsLost, 1);
-    EXPECT_NE(inst.read(kComponent), component);
+    EXPECT_NE(inst.read(kComponent), before[1]);
     EXPECT_TRUE(inst.read("ServoView/ServoView_Report.txt").contains("var_name=M1.S9.Speed offset_or_bitno=0 abs_min=19"));
     const QStringList backups = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(backups.size(), 1);
-    EXPECT_EQ(inst.read("ServoView/backup/" + backups[0] + "/ServoView.mdb"), component);
+    EXPECT_EQ(inst.read("ServoView/backup/" + backups[0] + "/ServoView.mdb"), before[1]);
 }

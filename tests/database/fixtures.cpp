@@ -13,6 +13,16 @@ platform::Database makeDatabase(const QString& path, const QStringList& statemen
     return db;
 }
 
+void makePrevious(const QString& path, const QStringList& tuned, const QString& extraColumns)
+{
+    QStringList sql{u"CREATE TABLE PRESET_DEFS (%1%2)"_s.arg(kTemplateColumns, extraColumns)};
+    for (const QString& t : tuned)
+        sql << u"INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, pass) "
+               "SELECT column1, column2, column3, column4 - 1, column4 + 100, column4, column4 + 99, 3 "
+               "FROM (VALUES (%1))"_s.arg(t);
+    makeDatabase(path, sql);
+}
+
 QStringList lookupNames(const database::ComponentDatabase& component, const QString& path)
 {
     QStringList names;

@@ -23,6 +23,11 @@ inline const QString kTemplateColumns = QStringLiteral(
 // Creates a database file anew (replacing any file there) and runs the statements in order.
 platform::Database makeDatabase(const QString& path, const QStringList& statements);
 
+// A previous database with tuned limits in a PRESET_DEFS of the template columns and the extra ones:
+// rows (machine_type, var_name, offset, min), the other limits derived from min: abs_min = min - 1,
+// abs_max = min + 100, max = min + 99, pass 3.
+void makePrevious(const QString& path, const QStringList& tuned, const QString& extraColumns = {});
+
 // The variable names of the PRESET_DEFS at path (in rowid order) as the run's renames in component
 // left them.
 QStringList lookupNames(const database::ComponentDatabase& component, const QString& path);

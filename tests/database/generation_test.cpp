@@ -8,7 +8,6 @@
 #include <numeric>
 #include <optional>
 
-
 namespace {
 
 const QString kReportPrefix = u"Fehler in ServoView / ServoView_Config / CreateRecordSets "_s;
@@ -177,9 +176,7 @@ TEST_F(Generation, NothingIsGeneratedOrRenamedWithoutMachinesTargetOrTemplates)
         breakIt[i]();
         generate();
         EXPECT_EQ(inst.reports().size(), i < 2 ? 1 : 0);
-        if (i != 1) {
-            EXPECT_TRUE(generated("ID").isEmpty());
-        }
+        EXPECT_TRUE(i == 1 || generated("ID").isEmpty()); // 1: no table to look at
         EXPECT_EQ(componentNames(), QStringList{"M1.S4.a"});
     }
 }

@@ -9,6 +9,8 @@ using platform::Answer;
 
 namespace {
 
+const QString kTuned = u"'M1', 'M1.S3.Status', 3, 10"_s; // the one tuned record of every previous table
+
 // A generated table of M1.S3.Status at offsets 3 and 4, and a previous database beside it.
 class Takeover : public ::testing::Test {
 protected:
@@ -21,14 +23,6 @@ protected:
              "(1, 1, 'M1', 'M1.S3.Status', 3, 0), (2, 1, 'M1', 'M1.S3.Status', 4, 0)"}));
         inst.context.project.AdditionalFields = {QString(), "part"};
         inst.context.project.AdditionalFieldsCount = 1;
-    }
-    // A previous table of the standard columns and these, with one tuned record.
-    void makePrevious(const QString& extraColumns)
-    {
-        fixtures::makeDatabase(previousPath(),
-                               {u"CREATE TABLE PRESET_DEFS (%1%2)"_s.arg(fixtures::kTemplateColumns, extraColumns),
-                                "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, min) "
-                                "VALUES ('M1', 'M1.S3.Status', 3, 10)"});
     }
     // The takeover into the generated table's records, which are then written back.
     int takeOver()
@@ -73,7 +67,7 @@ TEST_F(Takeover, ExtraColumnsWarnOnlyWithoutAdditionalFields)
         inst.context.project.AdditionalFieldsCount = c.additional;
         if (c.warned && !c.silent)
             inst.messages.expect(Answer::Yes);
-        makePrevious(c.columns);
+        fixtures::makePrevious(previousPath(), {kTuned}, c.columns);
         EXPECT_EQ(takeOver(), 1);
         EXPECT_EQ(mins(), (QStringList{"10", "0"}));
         const QString log = QString::fromLatin1(inst.read("ZeltoServicePack.log"));
@@ -91,7 +85,7 @@ TEST_F(Takeover, NoToTheWarningEndsWithoutTakingOver)
     inst.context.project.AdditionalFieldsCount = 0;
     inst.messages.expect(Answer::No);
     inst.messages.expect(Answer::Ok); // the fatal error
-    makePrevious(", Extra LONG");
+    fixtures::makePrevious(previousPath(), {kTuned}, ", Extra LONG");
     EXPECT_EQ(support::endCode([&] { takeOver(); }), 2);
     EXPECT_TRUE(inst.messages.boxes.at(0).noIsDefault);
     const QStringList log = inst.reports();

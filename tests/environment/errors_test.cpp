@@ -20,7 +20,9 @@ int report(support::Installation& inst, bool fatal)
 
 } // namespace
 
-TEST(ErrorSub, LogsAndAsksToResumeUnlessFatal)
+// Each report is logged in the code page and asks to resume unless fatal; a silent run logs it in
+// the service log as well and never asks.
+TEST(ErrorSub, LogsAndAsksToResumeUnlessFatalOrSilent)
 {
     support::Installation inst("Kühler");
     for (const Answer answer : {Answer::Yes, Answer::No, Answer::Ok})
@@ -28,13 +30,16 @@ TEST(ErrorSub, LogsAndAsksToResumeUnlessFatal)
     EXPECT_EQ(report(inst, false), 2);
     EXPECT_EQ(report(inst, false), 1);
     EXPECT_EQ(report(inst, true), 1);
-    const QByteArray line = "Fehler in K\xFChler / S / P (Nr. 5) :D\r\n"; // in the code page
-    EXPECT_EQ(inst.read(kLog), line + line + line);
+    inst.context.mode.SilentMode = true;
+    EXPECT_EQ(report(inst, true), 2);
+    const QByteArray line = "Fehler in K\xFChler / S / P (Nr. 5) :D\r\n";
+    EXPECT_EQ(inst.read(kLog), line + line + line + line);
     const QString text = "Unexpected error!\n\rD\n\rError logged to \n\r" + inst.path(kLog).toUpper();
     EXPECT_EQ(inst.messages.boxes.at(0).text, text + "\n\rResume?");
     EXPECT_EQ(inst.messages.boxes.at(0).buttons, platform::Buttons::YesNo);
     EXPECT_EQ(inst.messages.boxes.at(2).text, text);
     EXPECT_EQ(inst.messages.boxes.at(2).buttons, platform::Buttons::Ok);
+    EXPECT_EQ(QString::fromLatin1(inst.read("ZeltoServicePack.log")), "! Fault Kühler_Config: " + text + "\r\n");
 }
 
 TEST(ErrorSub, IntegratedLogsToTheLogfileOption)
@@ -59,16 +64,6 @@ TEST(ErrorSub, IntegratedLogsToTheLogfileOption)
     EXPECT_FALSE(inst.exists(kLog));
 }
 
-TEST(ErrorSub, SilentRunLogsTwiceNeverAsks)
-{
-    support::Installation inst;
-    inst.context.mode.SilentMode = true;
-    EXPECT_EQ(report(inst, true), 2);
-    EXPECT_EQ(inst.read(kLog), kLine);
-    EXPECT_EQ(inst.read("ZeltoServicePack.log"),
-              "! Fault ServoView_Config: Unexpected error!\n\rD\n\rError logged to \n\r" + inst.path(kLog).toUpper() + "\r\n");
-}
-
 TEST(Handler, YesResumesNoEnds)
 {
     support::Installation inst;
@@ -84,8 +79,9 @@ TEST(Handler, YesResumesNoEnds)
     EXPECT_EQ(support::endCode([&] { h([&] { environment::toInt16(40000); }); }), 2);
 }
 
-// The last line names the program as it lies on disk, not a Windows file beside it.
-TEST(ConfirmCancel, IntegratedQuestionNamesTheProgramFile)
+// Integrated, the question's last line names the program as it lies on disk, not a Windows file
+// beside it; a silent run cancels without asking.
+TEST(ConfirmCancel, AsksNamingTheProgramFileUnlessSilent)
 {
     support::Installation inst;
     inst.context.mode.IntegratedMode = true;
@@ -93,11 +89,6 @@ TEST(ConfirmCancel, IntegratedQuestionNamesTheProgramFile)
     EXPECT_FALSE(environment::ConfirmCancel(inst.context));
     EXPECT_TRUE(inst.messages.boxes.at(0).text.endsWith("\"" + inst.process.folder + "/ServoView_Config\""))
         << inst.messages.boxes.at(0).text.toStdString();
-}
-
-TEST(ConfirmCancel, SilentRunCancelsWithoutAsking)
-{
-    support::Installation inst;
     inst.context.mode.SilentMode = true;
     EXPECT_TRUE(environment::ConfirmCancel(inst.context));
     EXPECT_TRUE(inst.read("ZeltoServicePack.log").startsWith("! Fault ServoView_Config: Cancel edits?"));

@@ -31,12 +31,15 @@ TEST(Paths, ComponentFilesBesideTheProgramFolder)
     EXPECT_EQ(GetQELConfigurationIniPath(ctx), QString());
 }
 
-TEST(Paths, ProgramIniFromTheProjectOnlyIntegrated)
+// The project's Program.ini (integrated only) and the machine copy are found in SaveAndRestore,
+// given with or without its final slash.
+TEST(Paths, ProjectFilesInSaveAndRestore)
 {
     support::Installation inst;
     inst.write("parameter/Program.ini", "");
     inst.write("project/parameter/program.ini", "");
-    const QString installed = inst.path("parameter/Program.ini");
+    inst.write("project/ServoView/ServoView.mdb", "x");
+    const QString installed = inst.path("parameter/Program.ini"), ini = inst.path("parameter/qelconfiguration.ini");
     setSaveAndRestore(inst, inst.path("project"));
     EXPECT_EQ(GetProgramIniPath(inst.context, 1), installed); // standalone
     inst.context.mode.IntegratedMode = true;
@@ -44,27 +47,16 @@ TEST(Paths, ProgramIniFromTheProjectOnlyIntegrated)
         setSaveAndRestore(inst, inst.path(folder));
         EXPECT_EQ(GetProgramIniPath(inst.context, 1), inst.path("project/parameter/program.ini")) << folder;
         EXPECT_EQ(GetProgramIniPath(inst.context, 2), installed) << folder;
+        EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), inst.path("project/ServoView/ServoView.mdb")) << folder;
     }
-    setSaveAndRestore(inst, inst.path("elsewhere")); // a project folder without the file
+    setSaveAndRestore(inst, inst.path("elsewhere")); // a project folder without the files
     EXPECT_EQ(GetProgramIniPath(inst.context, 1), QString());
-    QFile::remove(inst.path("parameter/qelconfiguration.ini"));
+    EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), QString());
+    EXPECT_EQ(GetPathMachineCopyMDB(inst.context, QString()), QString());
+    QFile::remove(ini);
     EXPECT_EQ(GetProgramIniPath(inst.context, 1), QString());
     QFile::remove(installed);
     EXPECT_EQ(GetProgramIniPath(inst.context, 2), QString());
-}
-
-TEST(Paths, MachineCopyInSaveAndRestore)
-{
-    support::Installation inst;
-    inst.write("project/ServoView/ServoView.mdb", "x");
-    const QString ini = inst.path("parameter/qelconfiguration.ini");
-    for (const char* folder : {"project", "project/"}) {
-        setSaveAndRestore(inst, inst.path(folder));
-        EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), inst.path("project/ServoView/ServoView.mdb")) << folder;
-    }
-    setSaveAndRestore(inst, inst.root()); // a folder without the copy
-    EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), QString());
-    EXPECT_EQ(GetPathMachineCopyMDB(inst.context, QString()), QString());
 }
 
 TEST(Paths, MissingConfigurationEndsTheProgram)

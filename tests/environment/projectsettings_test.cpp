@@ -5,44 +5,36 @@
 
 using namespace environment;
 
-TEST(ProjectSettings, SuiteMachinesStopAtDashEmptyOrFive)
+// Integrated: the suite's names up to a dash, an empty or a missing one, five at most. Standalone:
+// Program.ini's count and names; the suite's do not count there.
+TEST(ProjectSettings, MachinesFromTheSuiteOnlyIntegrated)
 {
-    const struct { const char* tag; const char* common; QStringList expected; } cases[] = { // common nullptr: no file
-        {"stops-at-dash", "NameM1=Filler\nNameM2=Packer\nNameM3=-\nNameM4=Late\n", {"", "Filler", "Packer"}},
-        {"stops-at-empty", "NameM1=Filler\nNameM2=\nNameM3=Late\n", {"", "Filler"}},
-        {"stops-at-missing", "NameM1=Filler\nNameM3=Late\n", {"", "Filler"}},
-        {"five-at-most", "NameM1=A\nNameM2=B\nNameM3=C\nNameM4=D\nNameM5=E\nNameM6=F\n", {"", "A", "B", "C", "D", "E"}},
-        {"none", "NameM1=-\n", {}},
-        {"no-configuration-file", nullptr, {}},
+    // common nullptr: no configuration file; ini nullptr: a Program.ini of two machines.
+    const struct { const char* tag; bool integrated; const char* common; QStringList names; const char* ini = nullptr; }
+        cases[] = {
+        {"stops-at-dash", true, "NameM1=Filler\nNameM2=Packer\nNameM3=-\nNameM4=Late\n", {"", "Filler", "Packer"}},
+        {"stops-at-empty", true, "NameM1=Filler\nNameM2=\nNameM3=Late\n", {"", "Filler"}},
+        {"stops-at-missing", true, "NameM1=Filler\nNameM3=Late\n", {"", "Filler"}},
+        {"five-at-most", true, "NameM1=A\nNameM2=B\nNameM3=C\nNameM4=D\nNameM5=E\nNameM6=F\n",
+         {"", "A", "B", "C", "D", "E"}},
+        {"none", true, "NameM1=-\n", {}},
+        {"no-configuration-file", true, nullptr, {}},
+        {"three-one-unnamed", false, "NameM1=Suite\n", {"", "A", "", "C"},
+         "[Project]\nNumberOfMachines=3\n[Machine1]\nMachineName=A\n[Machine3]\nMachineName=C\n"},
+        {"no-count", false, "NameM1=Suite\n", {}, "[Machine1]\nMachineName=A\n"},
+        {"count-not-a-number", false, "NameM1=Suite\n", {},
+         "[Project]\nNumberOfMachines=x\n[Machine1]\nMachineName=A\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
         support::Installation inst;
-        inst.context.mode.IntegratedMode = true;
+        inst.context.mode.IntegratedMode = c.integrated;
         if (c.common)
             inst.writeIni("parameter/qelconfiguration.ini", "[Common]\nSaveAndRestore=" + inst.root() + "\n" + c.common);
-        inst.writeIni("parameter/program.ini", "[Project]\nNumberOfMachines=2\n");
+        inst.writeIni("parameter/program.ini", c.ini ? c.ini : "[Project]\nNumberOfMachines=2\n");
         GetExistingMachines(inst.context, inst.path("parameter/qelconfiguration.ini"));
-        EXPECT_EQ(inst.context.project.ExistingMachines, c.expected);
+        EXPECT_EQ(inst.context.project.ExistingMachines, c.names);
         EXPECT_EQ(inst.context.project.ProgramIniPath, c.common ? inst.path("parameter/program.ini") : QString());
-    }
-}
-
-TEST(ProjectSettings, StandaloneMachinesFromProgramIni)
-{
-    const struct { const char* tag; const char* ini; QStringList expected; } cases[] = {
-        {"three-one-unnamed", "[Project]\nNumberOfMachines=3\n[Machine1]\nMachineName=A\n[Machine3]\nMachineName=C\n",
-         {"", "A", "", "C"}},
-        {"no-count", "[Machine1]\nMachineName=A\n", {}},
-        {"count-not-a-number", "[Project]\nNumberOfMachines=x\n[Machine1]\nMachineName=A\n", {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tag);
-        support::Installation inst;
-        inst.writeIni("parameter/qelconfiguration.ini", "[Common]\nNameM1=Suite\n"); // does not count here
-        inst.writeIni("parameter/Program.ini", c.ini);
-        GetExistingMachines(inst.context, inst.path("parameter/qelconfiguration.ini"));
-        EXPECT_EQ(inst.context.project.ExistingMachines, c.expected);
     }
 }
 

@@ -1,9 +1,7 @@
 #include "platform/files.h"
 #include "platform/inistore.h"
-#include "support/printing.h"
+#include "support/installation.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,9 +17,8 @@ TEST(Files, FindsOrdinaryFilesInAnyLetterCase)
 {
     const QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
-    QDir(dir.path()).mkdir("Parameter");
     for (const char* name : {"Parameter/Program.ini", "Parameter/program.INI"})
-        QFile(path(name)).open(QIODevice::WriteOnly);
+        support::writeFile(path(name), {});
     EXPECT_EQ(resolvePath(path("PARAMETER/program.INI")), path("Parameter/program.INI"));
     EXPECT_EQ(resolvePath(path("parameter/Program.ini")), path("Parameter/Program.ini"));
     // A name that matches nothing keeps its letter case, so a file created under it gets it.
@@ -37,26 +34,19 @@ TEST(Files, FindsOrdinaryFilesInAnyLetterCase)
 TEST(Files, WriteRefusedHalfWayKeepsTheOldFile)
 {
     const QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("program.ini"));
-    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    const QString ini = dir.filePath("program.ini"), copy = dir.filePath("copy.mdb");
+    const QString source = dir.filePath("source.mdb");
     const QByteArray old = "[S]\r\nk=1\r\n";
-    for (const QString& path : {ini, copy}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(old);
-    }
-    {
-        QFile source(dir.filePath(QStringLiteral("source.mdb")));
-        ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-        source.write(QByteArray(1000, 'x'));
-    }
+    for (const QString& path : {ini, copy})
+        support::writeFile(path, old);
+    support::writeFile(source, QByteArray(1000, 'x'));
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = before;
     limited.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    QString why;
+    QString why, copyWhy;
     const bool written = platform::writeFileAtomically(ini, QByteArray(1000, 'k'), &why);
     const int iniWritten = platform::WritePrivateProfileStringA("S", "k", QString(500, QLatin1Char('v')), ini);
     int batchCommitted = 0;
@@ -65,8 +55,7 @@ TEST(Files, WriteRefusedHalfWayKeepsTheOldFile)
         platform::WritePrivateProfileStringA("S", "long", QString(500, QLatin1Char('v')), ini);
         batchCommitted = batch.commit();
     }
-    QString copyWhy;
-    const bool copied = platform::replaceFileByCopy(dir.filePath(QStringLiteral("source.mdb")), copy, &copyWhy);
+    const bool copied = platform::replaceFileByCopy(source, copy, &copyWhy);
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -76,11 +65,7 @@ TEST(Files, WriteRefusedHalfWayKeepsTheOldFile)
     EXPECT_EQ(batchCommitted, 0);
     EXPECT_FALSE(copied);
     EXPECT_TRUE(copyWhy.contains(copy)) << copyWhy.toStdString();
-    for (const QString& path : {ini, copy}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), old) << path.toStdString();
-    }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{"copy.mdb", "program.ini", "source.mdb"}));
+    for (const QString& path : {ini, copy})
+        EXPECT_EQ(support::readFile(path), old) << path.toStdString();
+    EXPECT_EQ(support::filesIn(dir.path()), (QStringList{"copy.mdb", "program.ini", "source.mdb"}));
 }

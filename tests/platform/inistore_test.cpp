@@ -1,5 +1,5 @@
 #include "platform/inistore.h"
-#include "support/printing.h"
+#include "support/installation.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +19,10 @@ using Bytes = std::optional<QByteArray>; // nothing: no file
 struct IniFile {
     explicit IniFile(const Bytes& bytes = std::nullopt)
     {
-        QFile f(path);
-        if (bytes && f.open(QIODevice::WriteOnly))
-            f.write(*bytes);
+        if (bytes)
+            support::writeFile(path, *bytes);
     }
-    QByteArray read() const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
-    }
+    QByteArray read() const { return support::readFile(path); }
     QStringList folder() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 
     QTemporaryDir dir;
@@ -76,6 +71,8 @@ TEST(IniStore, ReadsTheFormattingVariants)
         {"cr-file-without-final-line-end", "[S]\rx=0\rkey=cr", "S", "key", "cr"},
         {"cp1252-in-any-letter-case", "[\xD6l]\r\nW\xE4rme=\x80 5\r\n", "\xC3\xB6L", "W\xC3\x84RME", "\xE2\x82\xAC 5"},
         {"cut-to-the-buffer", "[S]\r\nkey=" + QByteArray(300, 'x') + "\r\n", "S", "key", nullptr},
+        {"utf8-mark-is-unicode", "\xEF\xBB\xBF[A]\r\nx=K\xC3\xA4se\r\n", "A", "x", "K\xC3\xA4se"},
+        {"utf16-mark-is-unicode", utf16(QString::fromUtf8("[A]\r\nx=K\xC3\xA4se\r\n")), "A", "x", "K\xC3\xA4se"},
     };
     for (const auto& c : cases) {
         const QString expected = c.expected ? c.expected : QString(254, u'x');
@@ -117,37 +114,23 @@ TEST(IniStore, WriteChangesOnlyTheEntrysBytes)
     }
 }
 
-TEST(IniStore, FilesWithByteOrderMarkReadAsUnicode)
-{
-    for (const QByteArray& bytes : {QByteArray("\xEF\xBB\xBF[A]\r\nx=K\xC3\xA4se\r\n"), utf16(QString::fromUtf8("[A]\r\nx=K\xC3\xA4se\r\n"))}) {
-        const IniFile file(bytes);
-        EXPECT_EQ(readString(file.path, "A", "x"), QString::fromUtf8("K\xC3\xA4se"));
-    }
-}
-
-TEST(IniStore, UsesTheFileOnDiskInAnyLetterCase)
-{
-    const IniFile file(QByteArray("[S]\r\nk=1\r\n"));
-    const QString other = file.dir.filePath("TEST.INI");
-    EXPECT_EQ(readString(other, "S", "k"), "1");
-    EXPECT_NE(write(other, "S", "k", "2"), 0);
-    EXPECT_EQ(file.folder(), QStringList{"test.ini"});
-    EXPECT_EQ(file.read(), QByteArray("[S]\r\nk=2\r\n"));
-}
-
-TEST(IniStore, ReplacesAtomicallyOnlyOnChange)
+// A write finds the file in any letter case; the same text leaves the file alone, a new one is a
+// new file renamed over the old one, with its permissions and no temporary file left.
+TEST(IniStore, WritesTheFileOnDiskAtomicallyOnlyOnChange)
 {
     const IniFile file(QByteArray("[S]\r\nk=1\r\n"));
     ASSERT_TRUE(QFile::setPermissions(file.path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     const auto permissions = QFile::permissions(file.path);
     const ino_t before = inode(file.path);
-    EXPECT_NE(write(file.path, "s", "K", "1"), 0);
+    const QString other = file.dir.filePath("TEST.INI");
+    EXPECT_EQ(readString(other, "S", "k"), "1");
+    EXPECT_NE(write(other, "s", "K", "1"), 0);
     EXPECT_EQ(inode(file.path), before);
-    // A new text is a new file renamed over the old one, with its permissions and no temporary file left.
-    EXPECT_NE(write(file.path, "S", "k", "2"), 0);
+    EXPECT_NE(write(other, "S", "k", "2"), 0);
     EXPECT_NE(inode(file.path), before);
     EXPECT_EQ(QFile::permissions(file.path), permissions);
     EXPECT_EQ(file.folder(), QStringList{"test.ini"});
+    EXPECT_EQ(file.read(), QByteArray("[S]\r\nk=2\r\n"));
 }
 
 TEST(IniStore, RefusedWriteChangesNothing)

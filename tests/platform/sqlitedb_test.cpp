@@ -1,5 +1,4 @@
-#include "platform/sqlitedb.h"
-#include "support/printing.h"
+#include "support/installation.h"
 #include "support/sql.h"
 
 #include <QFile>
@@ -86,13 +85,11 @@ TEST_F(Engine, OpensAnyLetterCaseAndRefusesNonDatabases)
     EXPECT_TRUE(failure([&] { Database(file("none.mdb")); }).startsWith(QString::number(DbErrFileNotFound)));
     EXPECT_FALSE(QFile::exists(file("none.mdb")));
     // A file of no database engine is refused naming the file, and stays as it was.
-    QFile other(file("other.mdb"));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write(QByteArray(4096, 'J')) == 4096);
-    other.close();
-    EXPECT_EQ(failure([&] { Database(other.fileName()); }),
-              "3343 The file \"" + other.fileName() + "\" is neither an SQLite nor a Jet database.");
-    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
-    EXPECT_EQ(other.readAll(), QByteArray(4096, 'J'));
+    const QString other = file("other.mdb");
+    support::writeFile(other, QByteArray(4096, 'J'));
+    EXPECT_EQ(failure([&] { Database{other}; }),
+              "3343 The file \"" + other + "\" is neither an SQLite nor a Jet database.");
+    EXPECT_EQ(support::readFile(other), QByteArray(4096, 'J'));
 }
 
 TEST_F(Engine, UncommittedTransactionRollsBack)
@@ -121,8 +118,7 @@ TEST_F(Engine, RefusedWriteLeavesTheFile)
             Transaction tx(db);
             db.execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
                                       "INSERT INTO t SELECT i, substr(hex(zeroblob(%2)), 1, %2) FROM n")
-                           .arg(rows)
-                           .arg(length));
+                           .arg(rows).arg(length));
             tx.commit();
         });
     };

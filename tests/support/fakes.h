@@ -13,9 +13,7 @@
 namespace support {
 
 // Thrown by FakeProcess::endProgram, so a test can see that and how the program ended.
-struct ProgramEnded {
-    int code;
-};
+struct ProgramEnded { int code; };
 
 class FakeProcess final : public platform::Process {
 public:

@@ -10,6 +10,25 @@
 
 namespace support {
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
 Installation::Installation(const QString& component, const QString& programFolder, const QString& suffix)
     : m_component(component), m_programFolder(programFolder), m_suffix(suffix)
 {
@@ -23,25 +42,10 @@ Installation::Installation(const QString& component, const QString& programFolde
     process.name = exeName();
 }
 
-void Installation::write(const QString& relative, const QByteArray& bytes) const
-{
-    const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile file(full);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("cannot write " + full.toStdString());
-    file.write(bytes);
-}
 
 void Installation::writeIni(const QString& relative, const QString& text) const
 {
     write(relative, platform::toCp1252(QString(text).replace(QLatin1String("\n"), QLatin1String("\r\n"))));
-}
-
-QByteArray Installation::read(const QString& relative) const
-{
-    QFile file(path(relative));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Installation::installProgram() const

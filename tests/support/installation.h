@@ -6,9 +6,18 @@
 #include <QByteArray>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace support {
+
+// A file's bytes, empty when it cannot be read; writing makes the folder and replaces the file.
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+// A file of tests/data.
+inline QByteArray dataFile(const QString& relative) { return readFile(KALVIA_SOURCE_DIR "/tests/data/" + relative); }
+// The names of the files in a folder, hidden ones included, in name order.
+QStringList filesIn(const QString& folder);
 
 // A temporary installation: root with parameter/, the component folder and the program folder
 // whose executable is named after the component plus a seven-character suffix.
@@ -25,10 +34,10 @@ public:
     // Absolute path of a file given relative to the root.
     QString path(const QString& relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
 
-    void write(const QString& relative, const QByteArray& bytes) const;
+    void write(const QString& relative, const QByteArray& bytes) const { writeFile(path(relative), bytes); }
     // INI text given with "\n" line ends, written with CR LF.
     void writeIni(const QString& relative, const QString& text) const;
-    QByteArray read(const QString& relative) const;
+    QByteArray read(const QString& relative) const { return readFile(path(relative)); }
     bool exists(const QString& relative) const { return QFileInfo::exists(path(relative)); }
 
     // Copies the built program into the program folder.

@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 
 #include <gtest/gtest.h>
@@ -18,23 +17,18 @@ namespace {
 
 const QString kFile = QStringLiteral("ServoTool/ServoView_Config.ini");
 
-QByteArray golden()
-{
-    QFile file(QStringLiteral(KALVIA_TEXTS_DATA_DIR "/no-language-file.ref"));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return file.readAll();
-}
+// The language file a start without one writes, as reviewed.
+QByteArray golden() { return support::readFile(QStringLiteral(KALVIA_TEXTS_DATA_DIR "/no-language-file.ref")); }
 
 // The captions of all controls that have one, in registry order.
 QStringList captions(const texts::ControlRegistry& controls)
 {
     QStringList list;
-    for (const texts::Control& c : controls) {
+    for (const texts::Control& c : controls)
         if (auto* label = qobject_cast<QLabel*>(c.widget))
             list << label->text();
         else if (auto* button = qobject_cast<QAbstractButton*>(c.widget))
             list << button->text();
-    }
     return list;
 }
 
@@ -47,16 +41,6 @@ protected:
     support::Installation inst;
     window::Kalvia w{inst.context};
     texts::ControlRegistry controls = w.controls();
-};
-
-class Help : public ::testing::Test {
-protected:
-    Help() { help.HelpMode = true; }
-
-    static texts::Control withHelp(int number) { return {QStringLiteral("Header"), -1, {}, number, {}, nullptr}; }
-
-    support::Installation inst;
-    texts::HelpState help;
 };
 
 } // namespace
@@ -103,10 +87,10 @@ TEST_F(LanguageTexts, TextsInTheFileAreAppliedAndKept)
     // Help texts are kept as stored, markers included.
     EXPECT_EQ(w.help().HelpTexts[13], QStringLiteral("Servo wählen<CRLF>oder eintippen"));
     // Texts stay as they were; an empty German caption gets the designed one, an empty help text the placeholder.
-    const QStringList kept = lines().mid(3, 6);
-    EXPECT_EQ(kept, QStringList({"Caption_Header_=Servo – Übersicht", "Caption_MitVorauswahl_=Mit Vorauswahl",
-                                 "TTT_ComboServo12_=Servo des Platzes 12", "TTT_ComboServo13_=0",
-                                 "Help13=Servo wählen<CRLF>oder eintippen", "Help12=0"}));
+    EXPECT_EQ(lines().mid(3, 6),
+              QStringList({"Caption_Header_=Servo – Übersicht", "Caption_MitVorauswahl_=Mit Vorauswahl",
+                           "TTT_ComboServo12_=Servo des Platzes 12", "TTT_ComboServo13_=0",
+                           "Help13=Servo wählen<CRLF>oder eintippen", "Help12=0"}));
 }
 
 TEST(Language, EmptyCodeIsTakenAsGermanAndWrittenDown)
@@ -117,27 +101,27 @@ TEST(Language, EmptyCodeIsTakenAsGermanAndWrittenDown)
     EXPECT_EQ(inst.read(kFile), "[language]\r\nLANGUAGE=1031\r\n");
 }
 
-TEST_F(Help, InfoBoxTurnsMarkersIntoLineBreaks)
+TEST(Help, InfoBoxTurnsMarkersIntoLineBreaks)
 {
     const struct { int number; const char* stored; const char* shown; } cases[] = {
-        {13, "first<CRLF>second", "first\r\nsecond"},
-        {13, "lower<crlf>case<CrLf>mixed", "lower\r\ncase\r\nmixed"},
+        {13, "first<CRLF>second", "first\r\nsecond"}, {13, "lower<crlf>case<CrLf>mixed", "lower\r\ncase\r\nmixed"},
         {13, "<CRLF><CRLF>lead and trail<CRLF>", "\r\n\r\nlead and trail\r\n"},
         // Upper-casing "ß" gives two letters; the cut must not move.
         {13, "Maß und Größe<CRLF>zweite Zeile", "Maß und Größe\r\nzweite Zeile"},
         {13, "unfinished <CRLF", "unfinished <CRLF"},
         // Controls without help (0) or with a number outside the texts get an empty box.
-        {0, "not this", ""},
-        {101, "not this", ""},
-        {-1, "not this", ""},
+        {0, "not this", ""}, {101, "not this", ""}, {-1, "not this", ""},
     };
+    support::Installation inst;
+    texts::HelpState help;
+    help.HelpMode = true;
     help.HelpTexts[1] = QStringLiteral("not this");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         help.HelpTexts[13] = QString::fromUtf8(c.stored);
         inst.messages.boxes.clear();
         inst.messages.expect(Answer::Ok);
-        texts::ShowHelpInfo(inst.context, help, withHelp(c.number));
+        texts::ShowHelpInfo(inst.context, help, {QStringLiteral("Header"), -1, {}, c.number, {}, nullptr});
         EXPECT_EQ(inst.messages.boxes.at(0).text, QString::fromUtf8(c.shown));
         EXPECT_EQ(inst.messages.boxes.at(0).title, QStringLiteral("Info:"));
     }

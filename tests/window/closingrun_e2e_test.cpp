@@ -5,12 +5,12 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <csignal>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 #include <sys/resource.h>
 
@@ -25,6 +25,7 @@ const QString kTemplate = u"ServoView/ServoView_Source.mdb"_s;
 const QString kComponent = u"ServoView/ServoView.mdb"_s;
 const QString kProgramIni = u"parameter/Program.ini"_s;
 const QStringList kSilent{u"/EXTERNAL=SILENT"_s};
+const QStringList kLogs{u"QELcfglog.txt"_s, u"ZeltoServicePack.log"_s};
 
 QProcessEnvironment withoutDisplay()
 {
@@ -34,12 +35,18 @@ QProcessEnvironment withoutDisplay()
     return env;
 }
 
-// Runs the installed program to its end: its exit code, or -1 when it hangs or crashes. With a
-// file size limit no file may grow beyond it, as on a full disk.
-int run(const support::Installation& inst, const QStringList& args, long fileSizeLimit = -1)
+struct Ran { int code; QByteArray out, err; };
+
+// Runs the installed program to its end without a display, or with one that cannot be reached: its
+// exit code (-1 when it hangs or crashes) and what it printed. With a file size limit no file may
+// grow beyond it, as on a full disk.
+Ran run(const support::Installation& inst, const QStringList& args, long fileSizeLimit = -1, const char* display = {})
 {
     QProcess p;
-    p.setProcessEnvironment(withoutDisplay());
+    QProcessEnvironment env = withoutDisplay();
+    if (display)
+        env.insert("DISPLAY", display);
+    p.setProcessEnvironment(env);
     if (fileSizeLimit >= 0) {
         p.setChildProcessModifier([fileSizeLimit] {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -48,40 +55,60 @@ int run(const support::Installation& inst, const QStringList& args, long fileSiz
         });
     }
     p.start(inst.exePath(), args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return p.exitCode();
+    const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// Every file of the installation but the named ones, with its last-write time and a hash of its bytes.
+QStringList state(const support::Installation& inst, const QStringList& except = {})
+{
+    QStringList files;
+    for (QDirIterator it(inst.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString f = QDir(inst.root()).relativeFilePath(it.next());
+        if (!except.contains(f))
+            files << f + QString::number(QFileInfo(inst.path(f)).lastModified().toMSecsSinceEpoch()) +
+                         QCryptographicHash::hash(inst.read(f), QCryptographicHash::Sha1).toHex();
+    }
+    files.sort();
+    return files;
+}
+
+void flipByte(const support::Installation& inst, qint64 at)
+{
+    QByteArray bytes = inst.read(kComponent);
+    bytes[at] = char(bytes[at] ^ 0x5a);
+    inst.write(kComponent, bytes);
 }
 
 // A copy of the demo installation with the program and its databases, built from the demo's SQL
 // texts as the build builds them.
-void layOutDemo(const support::Installation& inst)
-{
-    const QString demo = QStringLiteral(KALVIA_SOURCE_DIR "/demo/installation");
-    for (QDirIterator it(demo, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-        QFile source(it.next());
-        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-        inst.write(source.fileName().mid(demo.size() + 1), source.readAll());
+struct Demo : support::Installation {
+    Demo()
+    {
+        const QString demo = QStringLiteral(KALVIA_SOURCE_DIR "/demo/installation");
+        for (QDirIterator it(demo, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString source = it.next();
+            write(source.mid(demo.size() + 1), support::readFile(source));
+        }
+        installProgram();
+        for (const auto& [database, sql] :
+             {std::pair(kTemplate, "template.sql"), std::pair(kComponent, "previous.sql")}) {
+            QProcess p;
+            p.start("sqlite3", {"-bail", path(database), ".read " KALVIA_SOURCE_DIR "/demo/" + QString(sql)});
+            if (!p.waitForFinished(30000) || p.exitCode() != 0)
+                throw std::runtime_error("sqlite3 failed: " + p.readAllStandardError().toStdString());
+        }
     }
-    inst.installProgram();
-    for (const auto& [database, sql] : {std::pair(kTemplate, "template.sql"), std::pair(kComponent, "previous.sql")}) {
-        QProcess p;
-        p.start("sqlite3", {"-bail", inst.path(database), ".read " KALVIA_SOURCE_DIR "/demo/" + QString(sql)});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    }
-}
+};
 
 } // namespace
 
 TEST(ClosingRunProgram, SilentRunRegeneratesTheDemo)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     const QByteArray ini = inst.read(kProgramIni);
-    ASSERT_EQ(run(inst, kSilent), 0);
+    ASSERT_EQ(run(inst, kSilent).code, 0);
     EXPECT_FALSE(inst.exists("QELcfglog.txt")) << inst.read("QELcfglog.txt").toStdString();
-
     // Filler has four servos, Capper two, 13 templates each; the Labeller is not served.
     const QString component = inst.path(kComponent);
     EXPECT_EQ(rows(component, "SELECT machine_type, count(*) FROM PRESET_DEFS GROUP BY 1 ORDER BY 1"),
@@ -101,8 +128,7 @@ TEST(ClosingRunProgram, SilentRunRegeneratesTheDemo)
 // completely new one.
 TEST(ClosingRunProgram, KilledAtAnyMomentLeavesValidDatabasesOldOrNew)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     // Enough templates (167 copies of the 13, for the 6 slots of the demo) for a run that takes a while.
     platform::Database(inst.path(kTemplate))
         .execute("WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 166) "
@@ -155,42 +181,15 @@ TEST(Program, ShortNameOrNoDisplayEndsWithCodeTwo)
     support::Installation shortName("Pump", "ServoTool", "_Cf"), windowStart;
     shortName.installProgram();
     windowStart.installProgram();
-    EXPECT_EQ(run(shortName, kSilent), 2);
+    EXPECT_EQ(run(shortName, kSilent).code, 2);
     EXPECT_TRUE(shortName.read("ZeltoServicePack.log").startsWith("! Fault Pump_Cf: The program name \"Pump_Cf\""));
-    EXPECT_EQ(run(windowStart, {}), 2);
+    EXPECT_EQ(run(windowStart, {}).code, 2);
     // A display that is named but cannot be reached: the same clear end, one line, no abort.
-    QProcess p;
-    QProcessEnvironment env = withoutDisplay();
-    env.insert("DISPLAY", ":93");
-    p.setProcessEnvironment(env);
-    p.start(windowStart.exePath(), QStringList{});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 2);
-    const QByteArray said = p.readAllStandardError();
-    EXPECT_TRUE(said.contains("\":93\" cannot be reached") && said.count('\n') == 1) << said.toStdString();
+    const Ran unreachable = run(windowStart, {}, -1, ":93");
+    EXPECT_EQ(unreachable.code, 2);
+    EXPECT_TRUE(unreachable.err.contains("\":93\" cannot be reached") && unreachable.err.count('\n') == 1)
+        << unreachable.err.toStdString();
 }
-
-namespace {
-
-// The bytes of every file a failing run must leave as it was, and the component folder's listing.
-QStringList snapshot(const support::Installation& inst)
-{
-    QStringList state = QDir(inst.path("ServoView")).entryList(QDir::Files | QDir::Hidden);
-    for (const char* f : {"ServoView/ServoView_Source.mdb", "ServoView/ServoView.mdb", "parameter/Program.ini",
-                          "ServoView/ServoView.cfg", "ServoTool/ServoView_Config.ini"})
-        state << QString::fromLatin1(inst.read(f).toBase64());
-    return state;
-}
-
-void flipByte(const support::Installation& inst, qint64 at)
-{
-    QByteArray bytes = inst.read(kComponent);
-    bytes[at] = char(bytes[at] ^ 0x5a);
-    inst.write(kComponent, bytes);
-}
-
-} // namespace
 
 // The previous component database holds the tuned limits: when it cannot be read to its end
 // (damaged, locked by another program) or the run could generate nothing because of failures,
@@ -214,21 +213,19 @@ TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
-        support::Installation inst;
-        layOutDemo(inst);
+        Demo inst;
         c.make(inst);
         // Taken before the lock: closing any file of the database drops this process's locks on it.
-        const QStringList before = snapshot(inst);
+        const QStringList before = state(inst, kLogs);
         std::optional<platform::Database> holder;
         if (c.lock)
             holder.emplace(inst.path(kComponent)).execute("BEGIN EXCLUSIVE");
-        const int code = run(inst, kSilent, c.limit);
+        const int code = run(inst, kSilent, c.limit).code;
         holder.reset();
         EXPECT_TRUE(c.said ? code == 2 : code == 2 || code == 3) << code;
-        EXPECT_TRUE(snapshot(inst) == before);
+        EXPECT_EQ(state(inst, kLogs), before);
         const QByteArray log = inst.read("QELcfglog.txt");
-        if (c.said)
-            EXPECT_TRUE(log.contains(inst.path(kComponent).toUtf8() + c.said)) << log.toStdString();
+        EXPECT_TRUE(!c.said || log.contains(inst.path(kComponent).toUtf8() + c.said)) << log.toStdString();
     }
 }
 
@@ -236,10 +233,9 @@ TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
 // entry and the file, and the run ends with 3 (completed, failures reported).
 TEST(ClosingRunProgram, OverflowingServoCountIsKeptAndNamed)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=4", "NumberOfServos=999999"));
-    EXPECT_EQ(run(inst, kSilent), 3);
+    EXPECT_EQ(run(inst, kSilent).code, 3);
     EXPECT_TRUE(inst.read(kProgramIni).contains("\r\nNumberOfServos=999999\r\n"));
     const QByteArray log = inst.read(QStringLiteral("QELcfglog.txt"));
     EXPECT_TRUE(log.contains("Overflow: entry 'NumberOfServos' in section [Machine1] of '" + inst.path(kProgramIni).toUtf8()))
@@ -249,13 +245,12 @@ TEST(ClosingRunProgram, OverflowingServoCountIsKeptAndNamed)
 // Temporary files a killed run left beside the databases are removed by the next run.
 TEST(ClosingRunProgram, LeftoversOfAKilledRunAreRemoved)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     for (const char* name : {"ServoView/.ServoView.mdb.machinecopy.Ab12Cd", "ServoView/ServoView.mdb.x1Y2z3.converting",
                              "ServoView/ServoView_Source.mdb.q1W2e3.converting", "ServoView/.ServoView.mdb.Zz9Yy8.tmp"})
         inst.write(QLatin1String(name), QByteArray(4096, 'x'));
-    EXPECT_EQ(run(inst, kSilent), 0);
-    EXPECT_EQ(QDir(inst.path(QStringLiteral("ServoView"))).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(run(inst, kSilent).code, 0);
+    EXPECT_EQ(support::filesIn(inst.path("ServoView")),
               (QStringList{"ServoView.cfg", "ServoView.mdb", "ServoView_Report.txt", "ServoView_Source.mdb"}));
 }
 
@@ -263,14 +258,13 @@ TEST(ClosingRunProgram, LeftoversOfAKilledRunAreRemoved)
 // duplicate won, each with its values; the service log names it.
 TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     platform::Database(inst.path(kComponent))
         .execute("INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, pass) "
                  "VALUES ('Filler', 'Filler.Servo3.Loose', NULL, 1, 2, 3, 4, 5), "
                  "('Filler', 'Filler.Servo3.TorqueLimit', 0, 0, 300, 11, 121, 2)");
     inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=4", "NumberOfServos=2"));
-    ASSERT_EQ(run(inst, kSilent), 0);
+    ASSERT_EQ(run(inst, kSilent).code, 0);
     const QString report = QString::fromLatin1(inst.read("ServoView/ServoView_Report.txt"));
     const auto has = [&](const QString& text) { EXPECT_TRUE(report.contains(text)) << text.toStdString(); };
     has("silent start, program version 1.0.0.\r\n");
@@ -294,8 +288,7 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
 // --restore gives the files of a backup back byte for byte.
 TEST(ClosingRunProgram, BackupsKeepWhatEachRunReplacedAndRestoreGivesItBack)
 {
-    support::Installation inst;
-    layOutDemo(inst);
+    Demo inst;
     const QStringList files{kComponent, kProgramIni, "ServoView/ServoView.cfg"};
     const auto bytes = [&] {
         QList<QByteArray> all;
@@ -308,7 +301,7 @@ TEST(ClosingRunProgram, BackupsKeepWhatEachRunReplacedAndRestoreGivesItBack)
         inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=" + QByteArray::number(4 - r % 3),
                                                                 "NumberOfServos=" + QByteArray::number(4 - (r + 1) % 3)));
         before << bytes();
-        ASSERT_EQ(run(inst, kSilent), 0);
+        ASSERT_EQ(run(inst, kSilent).code, 0);
     }
     const QStringList stamps = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     ASSERT_EQ(stamps.size(), 10);
@@ -317,50 +310,32 @@ TEST(ClosingRunProgram, BackupsKeepWhatEachRunReplacedAndRestoreGivesItBack)
         for (qsizetype f = 0; f < files.size(); ++f)
             EXPECT_TRUE(inst.read("ServoView/backup/" + stamps[b] + "/" + QFileInfo(files[f]).fileName()) == before[b + 2][f]);
     }
-    QProcess list;
-    list.start(inst.exePath(), {"--list-backups"});
-    ASSERT_TRUE(list.waitForFinished(30000));
-    EXPECT_EQ(list.readAllStandardOutput().count('\n'), 10);
-    EXPECT_EQ(run(inst, {"--restore"}), 0);
+    EXPECT_EQ(run(inst, {"--list-backups"}).out.count('\n'), 10);
+    EXPECT_EQ(run(inst, {"--restore"}).code, 0);
     EXPECT_TRUE(bytes() == before[11]);
-    EXPECT_EQ(run(inst, {"--restore", stamps[0]}), 0);
+    EXPECT_EQ(run(inst, {"--restore", stamps[0]}).code, 0);
     EXPECT_TRUE(bytes() == before[2]);
     support::Installation empty;
     empty.installProgram();
-    EXPECT_EQ(run(empty, {"--restore"}), 2);
+    EXPECT_EQ(run(empty, {"--restore"}).code, 2);
 }
 
 // A dry run changes no file of the installation, not even a time, prints the report the real run
 // then writes (but for the time of the run) and ends with the real run's code.
 TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
 {
-    support::Installation inst;
-    layOutDemo(inst);
-    const auto state = [&] {
-        QStringList files;
-        for (QDirIterator it(inst.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-            const QString f = it.next();
-            files << f + QString::number(QFileInfo(f).lastModified().toMSecsSinceEpoch()) +
-                         QString::fromLatin1(QCryptographicHash::hash(inst.read(QDir(inst.root()).relativeFilePath(f)),
-                                                                      QCryptographicHash::Sha1).toHex());
-        }
-        files.sort();
-        return files;
-    };
-    const QStringList before = state();
+    Demo inst;
+    const QStringList before = state(inst);
     QByteArray printed;
     // The integrated preview answers its questions as a user going on would, and needs no display.
     for (const char* mode : {"/EXTERNAL=QELCFG", ""}) {
-        QProcess dry;
-        dry.setProcessEnvironment(withoutDisplay());
-        dry.start(inst.exePath(), {"--dry-run", mode});
-        ASSERT_TRUE(dry.waitForFinished(60000));
-        EXPECT_EQ(dry.exitCode(), 0) << mode;
-        printed = dry.readAllStandardOutput();
+        const Ran dry = run(inst, {"--dry-run", mode});
+        EXPECT_EQ(dry.code, 0) << mode;
+        printed = dry.out;
         EXPECT_TRUE(printed.contains(*mode ? ", integrated start," : ", silent start,")) << printed.toStdString();
-        EXPECT_TRUE(state() == before) << mode;
+        EXPECT_TRUE(state(inst) == before) << mode;
     }
-    ASSERT_EQ(run(inst, kSilent), 0);
+    ASSERT_EQ(run(inst, kSilent).code, 0);
     const auto withoutTime = [](QByteArray report) { return report.remove(report.indexOf("Run at "), 27); };
     EXPECT_EQ(withoutTime(inst.read("ServoView/ServoView_Report.txt")), withoutTime(printed));
 }

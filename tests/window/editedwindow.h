@@ -59,6 +59,8 @@ protected:
     }
     // Moves the focus to a control that does nothing when entered.
     void leave() { w->CheckZusatzKomm->setFocus(Qt::MouseFocusReason); }
+    // Types into a combo and leaves it.
+    void enter(QComboBox* combo, const QString& text) { type(combo, text); leave(); }
     void clickTab(int index)
     {
         QTest::mouseClick(w->TabStripMachine, Qt::LeftButton, {}, w->TabStripMachine->tabRect(index).center());

@@ -13,51 +13,47 @@ using Editing = editing::EditedWindow;
 TEST_F(Editing, LeavingAServoComboStoresOrRefusesTheText)
 {
     // The servo and variant stored afterwards and the text shown (nullptr: refused, the text stays as typed).
-    const struct { const char* typed; int servo, variant; const char* shown; } cases[] = {
+    const struct { QString typed; int servo, variant; const char* shown; } cases[] = {
         {"5", 5, 1, "5"}, {"12", 12, 1, "12-1"}, {"12-2", 12, 2, "12-2"}, // "12": the first picture of 12
         {" 7-1", 7, 1, "7"}, {"7-4", 7, 1, "7"}, // 7 has one picture: the slot takes that one
         {"12-3", 7, 1, nullptr}, {"9", 7, 1, nullptr}, {"", 7, 1, nullptr}, {"x", 7, 1, nullptr}, // 9: at 800 only
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
-        const QString typed = QString::fromLatin1(c.typed);
+        SCOPED_TRACE(c.typed.toStdString());
         inst.messages.boxes.clear();
         if (!c.shown)
             inst.messages.expect(Answer::Ok);
-        type(w->ComboServo[3], typed);
-        leave();
+        enter(w->ComboServo[3], c.typed);
         EXPECT_EQ(st().Servo[1][3], c.servo);
         EXPECT_EQ(st().ServoPicNo[1][3], c.variant);
         EXPECT_EQ(st().Servo[2][3], 0); // other machines' slots are never touched
-        EXPECT_EQ(w->ComboServo[3]->currentText(), c.shown ? QString::fromLatin1(c.shown) : typed);
+        EXPECT_EQ(w->ComboServo[3]->currentText(), c.shown ? QString::fromLatin1(c.shown) : c.typed);
         EXPECT_EQ(window::backColor(w->ComboServo[3]), window::kWhite); // red only while refused
         EXPECT_EQ(inst.messages.boxes.empty() ? QString() : inst.messages.boxes.back().text,
-                  c.shown ? QString() : u"Servobild '%1' gibt es nicht"_s.arg(typed));
+                  c.shown ? QString() : u"Servobild '%1' gibt es nicht"_s.arg(c.typed));
     }
 }
 
 // A typed count is stored and shows that many rows; an impossible one is refused and the stored count shown again.
 TEST_F(Editing, ServoCountShowsRowsOrIsRefused)
 {
-    // Typed in turn: the count stored afterwards and the message of a refusal (nullptr: taken).
-    const struct { const char* typed; int stored; const char* refusal; } steps[] = {
-        {"", 0, nullptr}, {"51", 0, "Anzahl Servos '51' ist nicht möglich: erlaubt sind 0 bis 50."}, // "": no servo at all
-        {"1", 1, nullptr}, {"-1", 1, "Anzahl Servos '-1' ist nicht möglich: erlaubt sind 0 bis 50."},
-        {"300", 1, "Anzahl Servos '300' ist nicht möglich: erlaubt sind 0 bis 50."},
-        {"abc", 1, "Type mismatch"}, // the run-time error's report
+    // Typed in turn: the count stored afterwards and whether it was refused ("": no servo at all).
+    const struct { QString typed; int stored; bool refused; } steps[] = {
+        {"", 0, false}, {"51", 0, true}, {"1", 1, false}, {"-1", 1, true}, {"300", 1, true}, {"abc", 1, true},
     };
     const auto rowShown = [&](int s) { return w->ComboServo[s]->isEnabled() && w->Check2ndDiagPage[s]->isEnabled(); };
     for (const auto& c : steps) {
-        SCOPED_TRACE(c.typed);
+        SCOPED_TRACE(c.typed.toStdString());
         inst.messages.boxes.clear();
-        if (c.refusal)
-            inst.messages.expect(Answer::Yes); // the message, or resuming after the report
-        type(w->ComboNrServos, QString::fromLatin1(c.typed));
-        leave();
-        EXPECT_TRUE(c.refusal ? inst.messages.boxes.size() == 1 && inst.messages.boxes[0].text.contains(c.refusal)
+        if (c.refused)
+            inst.messages.expect(Answer::Yes); // the message, or resuming after the run-time error's report
+        enter(w->ComboNrServos, c.typed);
+        const QString refusal = c.typed == u"abc"_s ? u"Type mismatch"_s // the run-time error's report
+                                : u"Anzahl Servos '%1' ist nicht möglich: erlaubt sind 0 bis 50."_s.arg(c.typed);
+        EXPECT_TRUE(c.refused ? inst.messages.boxes.size() == 1 && inst.messages.boxes[0].text.contains(refusal)
                               : inst.messages.boxes.empty());
         EXPECT_EQ(st().NumberOfServos[1], c.stored);
-        EXPECT_EQ(w->ComboNrServos->currentText(), c.refusal ? QString::number(c.stored) : QString::fromLatin1(c.typed));
+        EXPECT_EQ(w->ComboNrServos->currentText(), c.refused ? QString::number(c.stored) : c.typed);
         EXPECT_TRUE(c.stored == 0 || rowShown(c.stored));
         EXPECT_FALSE(rowShown(c.stored + 1));
         EXPECT_EQ(w->ComboServo[c.stored + 1]->currentText(), QString());
@@ -133,8 +129,7 @@ TEST_F(Editing, HelpModeShowsHelpInsteadOfActing)
         EXPECT_TRUE(st().ExtServo[1][1]);
     }
     type(w->ComboServo[1], u"44"_s); // entering shows help; leaving stores and refuses nothing
-    type(w->ComboNrServos, u"1"_s);
-    leave();
+    enter(w->ComboNrServos, u"1"_s);
     EXPECT_EQ(st().Servo[1][1], 3);
     EXPECT_EQ(st().NumberOfServos[1], 3);
     QTest::mouseClick(w->LabelServoPic, Qt::LeftButton);
@@ -165,19 +160,16 @@ TEST_F(Editing, OkRefusesFaultyMachinesShowingTheirRowsRed)
     };
     // Capper: slots 3 and 5 hold servo 12 in two variants, slot 4 was never given a servo.
     clickTab(1);
-    type(w->ComboNrServos, u"5"_s);
-    leave();
+    enter(w->ComboNrServos, u"5"_s);
     type(w->ComboServo[3], u"12-2"_s);
     type(w->ComboServo[5], u"12-1"_s);
     // Labeller: two slots never given a servo are one fault of the machine.
     clickTab(2);
-    type(w->ComboNrServos, u"2"_s);
-    leave();
+    enter(w->ComboNrServos, u"2"_s);
     // Filler: a text refused on leaving stays in its combo.
     clickTab(0);
     inst.messages.expect(Answer::Ok);
-    type(w->ComboServo[2], u"44"_s);
-    leave();
+    enter(w->ComboServo[2], u"44"_s);
     const QByteArray before = inst.read(u"parameter/Program.ini"_s);
 
     for (int i = 0; i < 3; ++i)

@@ -69,13 +69,8 @@ QStringList listed(support::Installation& inst, const QStringList& files, int m,
 
 TEST(PictureList, FilesBecomeEntriesNamedPerMachine)
 {
-    const struct {
-        const char* tag;
-        QStringList files, entries;
-        const char* resolution = "1024";
-        int machine = 1;
-        bool withType = false;
-    } cases[] = {
+    const struct { const char* tag; QStringList files, entries; const char* resolution = "1024"; int machine = 1;
+                   bool withType = false; } cases[] = {
         {"single-picture-named-by-its-number", {"Servo_7_1024.gif"}, {"7 1 7 Servo_7_1024.gif", "types 1"}},
         {"variants-named-number-variant-in-servo-order",
          {"Servo_20_1024.gif", "Servo_12_2_1024.gif", "Servo_12_1_1024.gif", "Servo_1_2_1024.gif"},

@@ -15,8 +15,7 @@ struct Project {
     Project(const QString& programIni, const QString& cfg, bool integrated = false)
     {
         inst.context.mode.IntegratedMode = integrated;
-        if (!programIni.isNull())
-            inst.writeIni(kProgramIni, programIni);
+        inst.writeIni(kProgramIni, programIni);
         inst.writeIni("ServoView/ServoView.cfg", cfg);
         inst.writeIni(u"parameter/qelconfiguration.ini"_s,
                       u"[Common]\nSaveAndRestore=%1\nNameM1=Filler\nNameM2=Capper\nNameM3=-\n"_s.arg(inst.root()));
@@ -50,10 +49,7 @@ QString projectSection(const char* fault = "true", const char* menu = "false", i
            "NumberOfMachines=%4\n"_s.arg(fault, menu, QString::number(withType), QString::number(machines));
 }
 
-QByteArray crlf(QString text)
-{
-    return text.replace('\n', "\r\n").toLatin1();
-}
+QByteArray crlf(QString text) { return text.replace('\n', "\r\n").toLatin1(); }
 
 } // namespace
 

@@ -1,11 +1,9 @@
 #include "platform/jet/isolatedrun_p.h"
 #include "platform/jet/jetimport.h"
 #include "platform/jet/jetreader_p.h"
-#include "platform/sqlitedb.h"
-#include "support/printing.h"
+#include "support/installation.h"
 #include "support/sql.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -22,30 +20,15 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using support::filesIn;
+using support::readFile;
+using support::writeFile;
 
 namespace {
 
-QByteArray slurp(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void spit(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(bytes);
-}
-
 QByteArray fixture(const char* name)
 {
-    return slurp(QStringLiteral(KALVIA_SOURCE_DIR "/tests/data/jet/") + QLatin1String(name));
-}
-
-QStringList files(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    return support::dataFile(QStringLiteral("jet/") + QLatin1String(name));
 }
 
 // Converts the Jet file at path in place, as the closing run does.
@@ -59,7 +42,7 @@ platform::JetImportResult convertInPlace(const QString& path)
 struct Converted {
     explicit Converted(const QByteArray& jet)
     {
-        spit(path, jet);
+        writeFile(path, jet);
         const auto result = convertInPlace(path);
         EXPECT_TRUE(result.ok) << result.message.toStdString();
     }
@@ -71,7 +54,7 @@ struct Converted {
 
 // A component folder holding a copy of the installation's tuned Jet database.
 struct Folder {
-    Folder() { spit(db, fixture("installation/Comp.mdb")); }
+    Folder() { writeFile(db, fixture("installation/Comp.mdb")); }
     QTemporaryDir dir;
     QString db = dir.filePath("ServoView.mdb");
 };
@@ -101,7 +84,7 @@ TEST(JetConversion, KeepsValuesNullsAndEmptyTexts)
     // PROJ_PROJECT: setting the bit turns its NULL (no bytes) into a present text of no bytes.
     const struct { const char* file; int maskByte; } versions[] = {
         {"test2V1997.mdb", 50 * 2048 + 2038 + 6}, {"test2V2000.mdb", 60 * 4096 + 4086 + 6}};
-    QStringList jet3Columns;
+    QList<QStringList> columns; // of each version
     for (const auto& v : versions) {
         SCOPED_TRACE(v.file);
         const Converted db(fixture(v.file));
@@ -114,15 +97,13 @@ TEST(JetConversion, KeepsValuesNullsAndEmptyTexts)
             nulls += db(QStringLiteral("SELECT %1 IS NULL FROM MSP_PROJECTS").arg(column)).value(0).toInt();
         EXPECT_EQ(nulls, 14);
         // Jet 4 counts text sizes in UCS-2 bytes, Jet 3 in characters: both declare characters.
-        const QStringList columns = db("SELECT name, type FROM pragma_table_info('MSP_PROJECTS')");
-        if (jet3Columns.isEmpty())
-            jet3Columns = columns;
-        EXPECT_EQ(columns, jet3Columns);
+        columns << db("SELECT name, type FROM pragma_table_info('MSP_PROJECTS')");
         QByteArray empty = fixture(v.file);
         empty[v.maskByte] = char(empty[v.maskByte] | 0x02);
         EXPECT_EQ(Converted(empty)("SELECT quote(PROJ_PROJECT), quote(PROJ_VERSION) FROM MSP_PROJECTS"),
                   QStringList{"''|NULL"});
     }
+    EXPECT_EQ(columns.value(0), columns.value(1));
 }
 
 TEST(JetConversion, CopiesEveryRowWithItsExactValue)
@@ -153,38 +134,31 @@ TEST(JetConversion, CopiesEveryRowWithItsExactValue)
         EXPECT_EQ(db(value.arg(QLatin1String(c.table), QLatin1String(c.row))), QStringList{QLatin1String(c.data)});
 }
 
-TEST(JetInPlace, ReplacesOnlyOnCommit)
+// The original is replaced only by a commit and kept beside, never overwriting a kept original.
+TEST(JetInPlace, ReplacesOnlyOnCommitKeepingEveryOriginal)
 {
     Folder f;
-    const QByteArray original = slurp(f.db);
+    const QByteArray original = readFile(f.db);
     {
         platform::JetConversion dropped(f.db);
         ASSERT_TRUE(dropped.ok()) << dropped.message().toStdString();
         EXPECT_EQ(support::rows(dropped.convertedPath(), "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
-        EXPECT_EQ(slurp(f.db), original);
+        EXPECT_EQ(readFile(f.db), original);
     }
-    EXPECT_EQ(files(f.dir.path()), QStringList{"ServoView.mdb"});
-    platform::JetConversion conversion(f.db);
-    const auto committed = conversion.commit();
+    EXPECT_EQ(filesIn(f.dir.path()), QStringList{"ServoView.mdb"});
+    const auto committed = convertInPlace(f.db);
     ASSERT_TRUE(committed.ok) << committed.message.toStdString();
     EXPECT_EQ(support::rows(f.db, "SELECT count(*) FROM PRESET_DEFS"), QStringList{"4"});
-    EXPECT_EQ(slurp(committed.keptOriginal), original);
+    EXPECT_EQ(readFile(committed.keptOriginal), original);
     EXPECT_EQ(QFile::permissions(f.db), QFile::permissions(committed.keptOriginal));
-    EXPECT_EQ(files(f.dir.path()), (QStringList{"ServoView.mdb", "ServoView.mdb.jet"}));
-}
-
-TEST(JetInPlace, NeverOverwritesAKeptOriginal)
-{
-    Folder f;
-    ASSERT_TRUE(convertInPlace(f.db).ok);
-    // The same Jet file again: the kept copy already holds it.
-    spit(f.db, fixture("installation/Comp.mdb"));
+    EXPECT_EQ(filesIn(f.dir.path()), (QStringList{"ServoView.mdb", "ServoView.mdb.jet"}));
+    // The same Jet file again: the kept copy already holds it. A different one: the next free name.
+    writeFile(f.db, original);
     EXPECT_EQ(convertInPlace(f.db).keptOriginal, f.db + ".jet");
-    // A different one: kept under the next free name, the earlier copy untouched.
-    spit(f.db, fixture("installation/CompOld.mdb"));
+    writeFile(f.db, fixture("installation/CompOld.mdb"));
     EXPECT_EQ(convertInPlace(f.db).keptOriginal, f.db + ".2.jet");
-    EXPECT_EQ(slurp(f.db + ".jet"), fixture("installation/Comp.mdb"));
-    EXPECT_EQ(slurp(f.db + ".2.jet"), fixture("installation/CompOld.mdb"));
+    EXPECT_EQ(readFile(f.db + ".jet"), original);
+    EXPECT_EQ(readFile(f.db + ".2.jet"), fixture("installation/CompOld.mdb"));
 }
 
 TEST(JetInPlace, RefusesAFileChangedSinceRead)
@@ -193,11 +167,11 @@ TEST(JetInPlace, RefusesAFileChangedSinceRead)
     platform::JetConversion conversion(f.db);
     ASSERT_TRUE(conversion.ok());
     QFile::remove(f.db);
-    spit(f.db, fixture("installation/NoPresetDefs.mdb"));
+    writeFile(f.db, fixture("installation/NoPresetDefs.mdb"));
     const QString message = conversion.commit().message;
     EXPECT_TRUE(message.contains("\"" + f.db + "\" cannot be converted: it changed after")) << message.toStdString();
-    EXPECT_EQ(slurp(f.db), fixture("installation/NoPresetDefs.mdb"));
-    EXPECT_EQ(files(f.dir.path()), QStringList{"ServoView.mdb"});
+    EXPECT_EQ(readFile(f.db), fixture("installation/NoPresetDefs.mdb"));
+    EXPECT_EQ(filesIn(f.dir.path()), QStringList{"ServoView.mdb"});
 }
 
 TEST(JetInPlace, RefusesBadFilesUntouched)
@@ -226,13 +200,13 @@ TEST(JetInPlace, RefusesBadFilesUntouched)
         QTemporaryDir dir;
         const QString path = dir.filePath("ServoView.mdb");
         if (c.bytes)
-            spit(path, *c.bytes);
+            writeFile(path, *c.bytes);
         const auto result = convertInPlace(path);
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(result.message.contains(QLatin1Char('"') + path + QLatin1Char('"'))) << result.message.toStdString();
         EXPECT_TRUE(result.message.contains(QLatin1String(c.says))) << result.message.toStdString();
-        EXPECT_EQ(slurp(path), c.bytes.value_or("<missing>"));
-        EXPECT_EQ(files(dir.path()), c.bytes ? QStringList{"ServoView.mdb"} : QStringList());
+        EXPECT_EQ(readFile(path), c.bytes.value_or(QByteArray()));
+        EXPECT_EQ(filesIn(dir.path()), c.bytes ? QStringList{"ServoView.mdb"} : QStringList());
     }
 }
 
@@ -247,12 +221,8 @@ TEST(IsolatedRun, OnlyACleanSuccessSucceeds)
         {"killed", [] { ::kill(::getpid(), SIGKILL); }, "", "stopped abnormally (signal 9)"},
         {"exits-early", [] { ::_exit(0); }, "", "stopped abnormally"},
         {"never-ends", [] { std::this_thread::sleep_for(1h); }, "", "did not finish within"},
-        {"endless-complaints",
-         [] {
-             for (;;)
-                 std::fputs("Warning: unsupported data type 0.\n", stderr);
-         },
-         "", "the reader reported: Warning: unsupported data type 0."},
+        {"endless-complaints", [] { for (;;) std::fputs("Warning: unsupported data type 0.\n", stderr); }, "",
+         "the reader reported: Warning: unsupported data type 0."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
