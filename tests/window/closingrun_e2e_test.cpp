@@ -167,6 +167,14 @@ TEST(ClosingRunProgram, KilledAtAnyMomentLeavesValidDatabasesOldOrNew)
             EXPECT_EQ(rows(inst.path(database), "PRAGMA integrity_check"), QStringList{"ok"}) << database.toStdString();
         EXPECT_EQ(rows(inst.path(kTemplate), "SELECT * FROM Source_PRESET_DEFS"), templates);
         EXPECT_EQ(rows(inst.path(kTemplate), "SELECT count(*) FROM PRESET_DEFS"), records);
+        // No half report and no half backup: a report is whole, and every backup folder holds the
+        // old component database and the whole report (a half one lies only under a hidden name).
+        const auto whole = [](const QByteArray& report) { return report.contains("Duplicates: ") && report.endsWith("\r\n"); };
+        EXPECT_TRUE(!inst.exists("ServoView/ServoView_Report.txt") || whole(inst.read("ServoView/ServoView_Report.txt")));
+        for (const QString& b : QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            EXPECT_TRUE(inst.read("ServoView/backup/" + b + "/ServoView.mdb") == oldComponent) << b.toStdString();
+            EXPECT_TRUE(whole(inst.read("ServoView/backup/" + b + "/ServoView_Report.txt"))) << b.toStdString();
+        }
     }
     EXPECT_GT(sawNew, 0);
     EXPECT_GT(sawOld, 0);
@@ -338,4 +346,35 @@ TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
     ASSERT_EQ(run(inst, kSilent).code, 0);
     const auto withoutTime = [](QByteArray report) { return report.remove(report.indexOf("Run at "), 27); };
     EXPECT_EQ(withoutTime(inst.read("ServoView/ServoView_Report.txt")), withoutTime(printed));
+}
+
+// In the window, No to the question before tuned limits are lost returns to editing with the
+// user's edits and OK and Cancel enabled, and writes nothing; OK again and Yes goes on.
+TEST(ClosingRunWindow, NoToTheLossQuestionReturnsToEditing)
+{
+    Demo inst;
+    const QStringList before = state(inst);
+    window::Kalvia w(inst.context);
+    w.Form_Load();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    // Two servos instead of four: the records of servos 12 and 5 lose their limits.
+    w.ComboNrServos->setFocus(Qt::MouseFocusReason);
+    w.ComboNrServos->lineEdit()->selectAll();
+    QTest::keyClicks(w.ComboNrServos->lineEdit(), u"2"_s);
+    w.CheckZusatzKomm->setFocus(Qt::MouseFocusReason);
+    inst.messages.expect(platform::Answer::No);
+    EXPECT_EQ(support::endCode([&] { QTest::mouseClick(w.CommandOK, Qt::LeftButton); }), -1);
+    ASSERT_EQ(inst.messages.boxes.size(), 1u);
+    EXPECT_TRUE(inst.messages.boxes[0].text.startsWith(u"2 parameters lose their tuned limits"_s))
+        << inst.messages.boxes[0].text.toStdString();
+    EXPECT_TRUE(w.isVisible() && w.CommandOK->isEnabled() && w.CommandCancel->isEnabled());
+    EXPECT_EQ(w.ComboNrServos->currentText(), u"2"_s);
+    EXPECT_EQ(w.state().NumberOfServos[1], 2);
+    EXPECT_TRUE(state(inst) == before);
+    inst.messages.expect(platform::Answer::Yes);
+    EXPECT_EQ(support::endCode([&] { QTest::mouseClick(w.CommandOK, Qt::LeftButton); }), 0);
+    EXPECT_TRUE(inst.read(kProgramIni).contains("\r\nNumberOfServos=2\r\n"));
+    EXPECT_TRUE(inst.exists("ServoView/ServoView_Report.txt"));
 }
