@@ -24,6 +24,7 @@ namespace {
 const QString kTemplate = u"ServoView/ServoView_Source.mdb"_s;
 const QString kComponent = u"ServoView/ServoView.mdb"_s;
 const QString kProgramIni = u"parameter/Program.ini"_s;
+const QString kReport = u"ServoView/ServoView_Report.txt"_s;
 const QStringList kSilent{u"/EXTERNAL=SILENT"_s};
 const QStringList kLogs{u"QELcfglog.txt"_s, u"ZeltoServicePack.log"_s};
 
@@ -170,7 +171,7 @@ TEST(ClosingRunProgram, KilledAtAnyMomentLeavesValidDatabasesOldOrNew)
         // No half report and no half backup: a report is whole, and every backup folder holds the
         // old component database and the whole report (a half one lies only under a hidden name).
         const auto whole = [](const QByteArray& report) { return report.contains("Duplicates: ") && report.endsWith("\r\n"); };
-        EXPECT_TRUE(!inst.exists("ServoView/ServoView_Report.txt") || whole(inst.read("ServoView/ServoView_Report.txt")));
+        EXPECT_TRUE(!inst.exists(kReport) || whole(inst.read(kReport)));
         for (const QString& b : QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             EXPECT_TRUE(inst.read("ServoView/backup/" + b + "/ServoView.mdb") == oldComponent) << b.toStdString();
             EXPECT_TRUE(whole(inst.read("ServoView/backup/" + b + "/ServoView_Report.txt"))) << b.toStdString();
@@ -273,7 +274,7 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
                  "('Filler', 'Filler.Servo3.TorqueLimit', 0, 0, 300, 11, 121, 2)");
     inst.write(kProgramIni, inst.read(kProgramIni).replace("NumberOfServos=4", "NumberOfServos=2"));
     ASSERT_EQ(run(inst, kSilent).code, 0);
-    const QString report = QString::fromLatin1(inst.read("ServoView/ServoView_Report.txt"));
+    const QString report = QString::fromLatin1(inst.read(kReport));
     const auto has = [&](const QString& text) { EXPECT_TRUE(report.contains(text)) << text.toStdString(); };
     has("silent start, program version 1.0.0.\r\n");
     has("Machine Filler: 2 slots configured, 26 records generated.\r\n");
@@ -289,7 +290,7 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
         "abs_max=300 min=11 max=121 pass=2\r\n");
     EXPECT_EQ(rows(inst.path(kComponent), "SELECT min FROM PRESET_DEFS WHERE var_name = 'Filler.Servo3.TorqueLimit'"),
               QStringList{"11"});
-    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost; report: " + inst.path("ServoView/ServoView_Report.txt").toUtf8()));
+    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost; report: " + inst.path(kReport).toUtf8()));
 }
 
 // Every run keeps what it replaces in a backup folder of its own; the newest ten are kept, and
@@ -345,7 +346,7 @@ TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
     }
     ASSERT_EQ(run(inst, kSilent).code, 0);
     const auto withoutTime = [](QByteArray report) { return report.remove(report.indexOf("Run at "), 27); };
-    EXPECT_EQ(withoutTime(inst.read("ServoView/ServoView_Report.txt")), withoutTime(printed));
+    EXPECT_EQ(withoutTime(inst.read(kReport)), withoutTime(printed));
 }
 
 // In the window, No to the question before tuned limits are lost returns to editing with the
@@ -376,5 +377,5 @@ TEST(ClosingRunWindow, NoToTheLossQuestionReturnsToEditing)
     inst.messages.expect(platform::Answer::Yes);
     EXPECT_EQ(support::endCode([&] { QTest::mouseClick(w.CommandOK, Qt::LeftButton); }), 0);
     EXPECT_TRUE(inst.read(kProgramIni).contains("\r\nNumberOfServos=2\r\n"));
-    EXPECT_TRUE(inst.exists("ServoView/ServoView_Report.txt"));
+    EXPECT_TRUE(inst.exists(kReport));
 }
