@@ -56,7 +56,10 @@ protected:
         component.open(componentPath());
         const database::GeneratedRecords records = database::CreateRecordSets(inst.context, *db, *state, naming, component);
         environment::Handler h(inst.context, "CreateRecordSets");
+        // One transaction, as the closing run writes them.
+        platform::Transaction tx(*db);
         database::writeGeneratedRecords(h, *db, records);
+        tx.commit();
     }
     QStringList generated(const QString& columns) const { return rows(*db, "SELECT " + columns + " FROM PRESET_DEFS"); }
     QStringList componentNames() const { return fixtures::lookupNames(component, componentPath()); }
