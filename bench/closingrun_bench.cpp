@@ -43,9 +43,7 @@ void run()
                                         run.inst.path(QStringLiteral("raw-copy.mdb"))));
         std::printf("%5d  %8.1f ms  %14.1f ms  %5.2f\n", round, runs.back(), raws.back(), runs.back() / raws.back());
     }
-    int records = 0;
-    for (int n : outcome.recordsPerMachine)
-        records += n;
+    const int records = outcome.recordsGenerated();
     std::printf("-- %d records generated, limits of %d previous records taken over, reports in the error log: %s\n",
                 records, outcome.limitsTakenOver, run.inst.exists(QStringLiteral("QELcfglog.txt")) ? "yes" : "none");
     std::printf("median: closing run %.1f ms against raw insert + copy %.1f ms: ratio %.2f\n", bench::median(runs),

@@ -32,17 +32,6 @@ QStringList stamps(const QString& componentFolder)
     return names;
 }
 
-std::optional<QByteArray> readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
-
 struct Manifest {
     int records = 0;
     int lost = 0;
@@ -51,7 +40,7 @@ struct Manifest {
 
 std::optional<Manifest> readManifest(const QString& folder)
 {
-    const std::optional<QByteArray> text = readAll(platform::joinPath(folder, kManifest));
+    const std::optional<QByteArray> text = platform::readWholeFile(platform::joinPath(folder, kManifest));
     if (!text)
         return std::nullopt;
     Manifest m;
@@ -148,21 +137,32 @@ bool restoreBackup(const QString& componentFolder, const QString& stamp, QString
     if (!manifest)
         return fail(QStringLiteral("The backup \"%1\" is damaged: its list of files cannot be read.").arg(folder));
     // Everything is read first; a target is put back only when every file of the backup is there.
-    QList<QByteArray> saved, current;
+    // A target that is absent now is remembered as absent.
+    QList<QByteArray> saved;
+    QList<std::optional<QByteArray>> current;
     for (const auto& [name, target] : manifest->files) {
-        const std::optional<QByteArray> bytes = readAll(platform::joinPath(folder, name));
+        const std::optional<QByteArray> bytes = platform::readWholeFile(platform::joinPath(folder, name));
         if (!bytes)
             return fail(QStringLiteral("The backup \"%1\" is damaged: \"%2\" cannot be read.").arg(folder, name));
         saved << *bytes;
-        current << readAll(target).value_or(QByteArray());
+        QString why;
+        current << (platform::fileExists(target) ? platform::readWholeFile(target, &why) : std::nullopt);
+        if (platform::fileExists(target) && !current.last())
+            return fail(why);
     }
     for (qsizetype i = 0; i < manifest->files.size(); ++i) {
         QString why;
         if (platform::writeFileAtomically(manifest->files[i].second, saved[i], &why))
             continue;
-        // All or none: the files already put back get their bytes of before the restore.
-        for (qsizetype j = 0; j < i; ++j)
-            platform::writeFileAtomically(manifest->files[j].second, current[j]);
+        // All or none: the files already put back get their bytes of before the restore, and a
+        // file that was not there before goes again.
+        for (qsizetype j = 0; j < i; ++j) {
+            const QString& target = manifest->files[j].second;
+            if (current[j])
+                platform::writeFileAtomically(target, *current[j]);
+            else
+                QFile::remove(target);
+        }
         return fail(why);
     }
     return true;

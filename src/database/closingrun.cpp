@@ -2,7 +2,6 @@
 
 #include "database/backup.h"
 #include "database/componentdb.h"
-#include "database/generation.h"
 #include "database/lookups.h"
 #include "database/records.h"
 #include "database/report.h"
@@ -17,10 +16,7 @@
 #include "platform/messages.h"
 #include "platform/process.h"
 
-#include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <memory>
 #include <optional>
@@ -31,10 +27,7 @@ namespace {
 
 const QString kQuote = QStringLiteral("\"");
 const QString kCrLf = QStringLiteral("\r\n");
-// The original engine's "Unrecognized database format".
-constexpr int kUnrecognisedFormat = platform::DbErrUnrecognisedFormat;
-// A failed replacement of the component database: the original's "Path/File access error".
-constexpr int kFileAccessError = 75;
+const QString kSqlite = QStringLiteral("SQLite");
 
 // A database file as the run opens it: an SQLite file as it is, a Jet file through its
 // conversion into an SQLite file beside it, which replaces the original only when the run
@@ -50,65 +43,17 @@ struct RunFile {
         const platform::DatabaseFormat format = platform::databaseFormat(path);
         if (format == platform::DatabaseFormat::Sqlite)
             return;
-        if (platform::isJet(format)) {
-            jet = std::make_unique<platform::JetConversion>(path);
-            if (!jet->ok()) {
-                const QString message = jet->message();
-                jet.reset();
-                environment::raise(kUnrecognisedFormat, message, QStringLiteral("SQLite"));
-            }
-            return;
+        if (!platform::isJet(format))
+            environment::raise(platform::DbErrUnrecognisedFormat, platform::databaseFormatProblem(path, format), kSqlite);
+        jet = std::make_unique<platform::JetConversion>(path);
+        if (!jet->ok()) {
+            const QString message = jet->message();
+            jet.reset();
+            environment::raise(platform::DbErrUnrecognisedFormat, message, kSqlite);
         }
-        environment::raise(kUnrecognisedFormat, platform::databaseFormatProblem(path, format), QStringLiteral("SQLite"));
     }
     QString openPath() const { return jet ? jet->convertedPath() : path; }
 };
-
-// Writes a copy of a file into a temporary file in the given folder.
-bool copyInto(QTemporaryFile& temp, const QString& from)
-{
-    QFile in(platform::resolvePath(from));
-    if (!in.open(QIODevice::ReadOnly) || !temp.open())
-        return false;
-    temp.resize(0);
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 got = in.read(buffer, sizeof buffer);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        if (temp.write(buffer, got) != got)
-            return false;
-    }
-    if (!temp.flush())
-        return false;
-    temp.close();
-    return true;
-}
-
-// A Jet file that the new component database replaces is kept beside it as "<name>.jet" (or
-// "<name>.2.jet", ... when that name holds other bytes).
-bool keepJetOriginal(const QString& path)
-{
-    if (!platform::isJet(platform::databaseFormat(path)))
-        return true;
-    QFile original(path);
-    if (!original.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = original.readAll();
-    for (int n = 1; n < 1000; ++n) {
-        const QString kept = path + (n == 1 ? QString() : QStringLiteral(".") + QString::number(n)) + QStringLiteral(".jet");
-        if (QFileInfo::exists(kept)) {
-            QFile existing(kept);
-            if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
-                return true;
-            continue;
-        }
-        return platform::replaceFileByCopy(path, kept);
-    }
-    return false;
-}
 
 // The closing run's database half, phase by phase. Every failure is reported under "WorkOnMDB"
 // unless a phase says otherwise.
@@ -131,14 +76,20 @@ private:
     void openPrevious();
     void openTemplate();
     void readNamePatterns();
-    bool rebuildDefs();
-    void generateAndTakeOver();
-    void replaceComponent();
-    bool backUp(const TakeoverLists& lists);
+    void rebuildDefs();
+    void generate();
+    void takeOver();
+    void writeRecords();
+    void makeReport();
     bool confirmLoss();
+    void backUp();
+    bool commit();
+    void replaceComponent();
     void release();
     [[noreturn]] void giveUp(int number, const QString& why);
     [[noreturn]] void previousUnreadable(int number, const QString& problem);
+    // The file the previous records come from, as the engineer knows it.
+    QString previousName() const { return previousPath == componentPath ? componentPath : machineCopyPath; }
 
     environment::Context& ctx;
     const environment::EditingState& state;
@@ -149,7 +100,7 @@ private:
     QString componentPath;
     QString machineCopyPath;
     QString previousPath; // the file the takeover reads: the component database or the machine copy's copy
-    std::optional<QTemporaryFile> machineCopy;
+    QString machineCopy;  // the machine copy's copy in the component folder, removed at the end
     RunFile templateFile;
     RunFile previousFile;
     platform::FileTimes templateTimes;
@@ -157,7 +108,8 @@ private:
     bool previousHasDefs = false;
     std::optional<platform::Database> db; // the template database
     std::optional<platform::Transaction> tx;
-    bool committed = false; // the template's new PRESET_DEFS is complete
+    GeneratedRecords records;
+    TakeoverLists lists;
     QByteArray reportBytes;
 };
 
@@ -173,13 +125,15 @@ ClosingRunOutcome ClosingRun::run()
     openPrevious();
     openTemplate();
     readNamePatterns();
-    if (!rebuildDefs())
-        giveUp(environment::ErrInvalidCall, QStringLiteral("PRESET_DEFS cannot be rebuilt in \"%1\".").arg(templatePath));
-    generateAndTakeOver();
-    // A run whose PRESET_DEFS could not be committed leaves the component database as it was.
-    tx.reset();
-    db.reset();
-    if (committed)
+    rebuildDefs();
+    generate();
+    takeOver();
+    writeRecords();
+    makeReport();
+    if (!confirmLoss())
+        return outcome; // the engineer kept the previous limits: nothing is written
+    backUp();
+    if (commit())
         replaceComponent();
     release();
     return outcome;
@@ -193,7 +147,9 @@ void ClosingRun::release()
     tx.reset();
     db.reset();
     component.close();
-    machineCopy.reset();
+    if (!machineCopy.isEmpty())
+        QFile::remove(machineCopy);
+    machineCopy.clear();
     templateFile.jet.reset();
     previousFile.jet.reset();
     if (templateTimes.valid)
@@ -205,7 +161,7 @@ void ClosingRun::release()
 // with every file as it was.
 void ClosingRun::giveUp(int number, const QString& why)
 {
-    environment::ErrorSub(ctx, number, QStringLiteral("SQLite"),
+    environment::ErrorSub(ctx, number, kSqlite,
                           why + QStringLiteral(" Nothing was written: the component database, the template database "
                                                "and program.ini are as they were."),
                           h.procName(), true);
@@ -216,11 +172,11 @@ void ClosingRun::giveUp(int number, const QString& why)
 // to the end is never replaced.
 void ClosingRun::previousUnreadable(int number, const QString& problem)
 {
-    const bool component = previousPath == componentPath;
     const bool inUse = number == platform::DbErrEngineBase + 5 || number == platform::DbErrEngineBase + 6;
     giveUp(number, QStringLiteral("The %1 \"%2\" %3 (%4).")
-                       .arg(component ? QStringLiteral("component database") : QStringLiteral("machine copy"),
-                            component ? componentPath : machineCopyPath,
+                       .arg(previousPath == componentPath ? QStringLiteral("component database")
+                                                          : QStringLiteral("machine copy"),
+                            previousName(),
                             inUse ? QStringLiteral("is in use by another program") : QStringLiteral("is damaged"),
                             problem));
 }
@@ -236,7 +192,7 @@ bool ClosingRun::findFiles()
     if (!ctx.mode.IntegratedMode) {
         h([&] {
             studio = environment::LoadIniBoolean(ctx, QStringLiteral("Project"), QStringLiteral("VWStudio"),
-                                                 ctx.project.ProgramIniPath, false, false);
+                                                 ctx.project.ProgramIniPath);
         });
     }
     naming.VWStudioMode = studio ? 1 : 0;
@@ -275,13 +231,13 @@ void ClosingRun::copyMachineCopy()
     }
     h([&] {
         const QFileInfo component(componentPath);
-        machineCopy.emplace(platform::joinPath(component.absolutePath(), QStringLiteral(".") + component.fileName() +
-                                                                              QStringLiteral(".machinecopy.XXXXXX")));
-        if (!copyInto(*machineCopy, machineCopyPath)) {
-            machineCopy.reset();
-            environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
-        }
-        previousPath = machineCopy->fileName();
+        const QString copy = platform::joinPath(component.absolutePath(), QStringLiteral(".") + component.fileName() +
+                                                                              QStringLiteral(".machinecopy.read"));
+        QString why;
+        if (!platform::replaceFileByCopy(machineCopyPath, copy, &why))
+            environment::raise(environment::ErrFileAccess, why);
+        machineCopy = copy;
+        previousPath = copy;
     });
 }
 
@@ -327,11 +283,9 @@ void ClosingRun::readNamePatterns()
     std::vector<std::vector<QVariant>> rows;
     if (!h([&] {
             if (!db)
-                throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+                throw platform::objectClosed();
             if (!db->hasTableDef(kPatternTable))
-                throw platform::DbError(platform::DbErrNoTable,
-                                        QStringLiteral("The engine cannot find the input table or query '%1'.")
-                                            .arg(kPatternTable));
+                throw platform::noTable(kPatternTable);
             platform::Statement all(*db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kPatternTable));
             rows = readRows(all, &columns);
         }))
@@ -339,7 +293,7 @@ void ClosingRun::readNamePatterns()
     const auto field = [&](const std::vector<QVariant>& row, const QString& name) {
         const int at = columnIndex(columns, name);
         if (at < 0)
-            throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+            throw platform::itemNotFound();
         return row[size_t(at)];
     };
     for (const std::vector<QVariant>& row : rows) {
@@ -350,7 +304,7 @@ void ClosingRun::readNamePatterns()
                 const int part = environment::checkIndex(toWholeNumber(field(row, QStringLiteral("Part"))), 1, kMaxParts);
                 const QVariant name = field(row, QStringLiteral("Var_Name"));
                 if (isAbsent(name))
-                    environment::raise(94, QStringLiteral("Invalid use of Null"));
+                    environment::raise(environment::ErrInvalidNull);
                 naming.VarNamePatterns[i][part] = name.toString();
             } catch (const std::exception&) {
                 naming.VarNamePatterns[0][1] = kVarNamePlaceholder;
@@ -361,25 +315,31 @@ void ClosingRun::readNamePatterns()
 }
 
 // PRESET_DEFS rebuilt from the template table's columns. Only a table of exactly that name is
-// removed. False when it could not be rebuilt.
-bool ClosingRun::rebuildDefs()
+// removed. A template that cannot be rebuilt ends the run.
+void ClosingRun::rebuildDefs()
 {
-    return db && h([&] {
+    const bool rebuilt = db && h([&] {
         if (db->tableDefs().contains(kDefsTable))
             db->deleteTableDef(kDefsTable);
         platform::TableDef def = db->tableDef(kTemplateTable);
         def.name = kDefsTable;
         db->appendTableDef(def);
     });
+    if (!rebuilt)
+        giveUp(environment::ErrInvalidCall, QStringLiteral("PRESET_DEFS cannot be rebuilt in \"%1\".").arg(templatePath));
 }
 
-// The records for every configured slot, the previous limits taken over into them, then written
-// and committed. The previous database is never written to: the run's renames are kept in its
-// name lookup.
-void ClosingRun::generateAndTakeOver()
+// The records for every configured slot, held in memory. The previous database is never written
+// to: the run's renames are kept in its name lookup.
+void ClosingRun::generate()
 {
     CategorieNachCategoryID(ctx, component);
-    GeneratedRecords records = CreateRecordSets(ctx, *db, state, naming, component);
+    records = CreateRecordSets(ctx, *db, state, naming, component);
+}
+
+// The previous records, read with the run's renames, give their limits to the generated records.
+void ClosingRun::takeOver()
+{
     std::optional<PreviousTable> previous;
     if (previousHasDefs) {
         try {
@@ -391,72 +351,40 @@ void ClosingRun::generateAndTakeOver()
     // Failures that left nothing to generate never cost the records of the previous database.
     if (records.rows == 0 && ctx.failuresReported > 0 && previous && !previous->records.empty()) {
         giveUp(environment::ErrInvalidCall,
-               QStringLiteral("No record was generated because of the failures reported, so \"%1\" keeps its %2 records.")
-                   .arg(previousPath == componentPath ? componentPath : machineCopyPath)
-                   .arg(previous->records.size()));
+               QStringLiteral("No record was generated because of the failures reported, so \"%1\" keeps its %2.")
+                   .arg(previousName(), counted(int(previous->records.size()), QStringLiteral("record"),
+                                                QStringLiteral("records"))));
     }
-    TakeoverLists lists;
     if (previous) {
         environment::GetAddFields(ctx);
-        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records, &lists);
+        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records, lists);
     }
-    component.close();
-    environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
-    const std::vector<int> leftOut = writeGeneratedRecords(generation, *db, records);
-    outcome.recordsPerMachine = recordsPerMachine(records, leftOut);
     outcome.limitsLost = int(lists.lost.size());
-    records = GeneratedRecords();
-    if (!backUp(lists))
-        return; // the user kept the previous limits
-    committed = h([&] { tx->commit(); });
-    tx.reset();
+    component.close();
 }
 
-// The report of the run, and a backup of the files the run is about to change as they are now,
-// with the new report. Without a backup the run changes nothing.
-bool ClosingRun::backUp(const TakeoverLists& lists)
+// The generated records go into the template's PRESET_DEFS, each once.
+void ClosingRun::writeRecords()
 {
-    RunReport report;
-    report.when = QDateTime::currentDateTime();
-    report.startMode = ctx.mode.SilentMode ? QStringLiteral("silent")
-                       : ctx.mode.IntegratedMode ? QStringLiteral("integrated")
-                                                 : QStringLiteral("standalone");
-    const platform::Version v = ctx.process.version();
-    report.version = QStringLiteral("%1.%2.%3").arg(v.major).arg(v.minor).arg(v.revision);
-    for (int m = 1; m <= environment::kMaxMachines && m < ctx.project.ExistingMachines.size(); ++m) {
-        if (state.NumberOfServos[m] > 0)
-            report.slotsPerMachine[ctx.project.ExistingMachines[m]] = state.NumberOfServos[m];
-    }
-    report.recordsPerMachine = outcome.recordsPerMachine;
-    report.takeover = lists;
-    reportBytes = platform::toCp1252(reportText(report));
+    environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
+    const std::vector<int> leftOut = writeGeneratedRecords(generation, *db, records);
+    outcome.machines = recordsPerMachine(ctx.project.ExistingMachines, records, leftOut);
+    records = GeneratedRecords();
+}
+
+void ClosingRun::makeReport()
+{
+    reportBytes = platform::toCp1252(reportText(makeRunReport(ctx, outcome.machines, lists)));
     outcome.reportPath = reportPath(componentPath);
-
-    if (!ctx.mode.SilentMode && outcome.limitsLost > 0 && !confirmLoss())
-        return false;
-
-    QStringList files{componentPath};
-    h([&] { files << environment::GetProgramIniPath(ctx, 2) << environment::GetCFGPath(ctx); });
-    int generated = 0;
-    for (const int n : outcome.recordsPerMachine)
-        generated += n;
-    QString why;
-    if (!makeBackup(QFileInfo(componentPath).absolutePath(), files, QFileInfo(outcome.reportPath).fileName(), reportBytes,
-                    generated, outcome.limitsLost, &why))
-        giveUp(kFileAccessError, QStringLiteral("The backup of the files to be replaced failed: %1").arg(why));
-    return true;
 }
 
 // A window run asks before tuned limits are lost; No (the default) keeps everything as it is.
 bool ClosingRun::confirmLoss()
 {
+    if (ctx.mode.SilentMode || outcome.limitsLost == 0)
+        return true;
     platform::MessageBox box;
-    box.text = QStringLiteral("%1 parameters lose their tuned limits: their servos or bit numbers are no longer "
-                              "configured.")
-                   .arg(outcome.limitsLost) +
-               environment::kLfCr + QStringLiteral("They are listed in the report, written on Yes:") + environment::kLfCr +
-               outcome.reportPath + environment::kLfCr + environment::kLfCr +
-               QStringLiteral("Replace the component database all the same?");
+    box.text = lossQuestion(outcome.limitsLost, outcome.reportPath);
     box.title = ctx.process.exeName();
     box.buttons = platform::Buttons::YesNo;
     box.icon = platform::Icon::Exclamation;
@@ -469,57 +397,68 @@ bool ClosingRun::confirmLoss()
     return false;
 }
 
-// The finished template becomes the component database. A Jet template is replaced by its
-// conversion first (the original kept as .jet).
+// A backup of the files the run is about to change as they are now, with the new report. Without
+// a backup the run changes nothing.
+void ClosingRun::backUp()
+{
+    QStringList files{componentPath};
+    h([&] {
+        files << environment::GetProgramIniPath(ctx, environment::ProgramIni::Write)
+              << environment::GetCFGPath(ctx);
+    });
+    QString why;
+    if (!makeBackup(QFileInfo(componentPath).absolutePath(), files, QFileInfo(outcome.reportPath).fileName(), reportBytes,
+                    outcome.recordsGenerated(), outcome.limitsLost, &why))
+        giveUp(environment::ErrFileAccess, QStringLiteral("The backup of the files to be replaced failed: %1").arg(why));
+}
+
+// The template's new PRESET_DEFS is committed; a run whose PRESET_DEFS could not be committed
+// leaves the component database as it was.
+bool ClosingRun::commit()
+{
+    const bool committed = h([&] { tx->commit(); });
+    tx.reset();
+    db.reset();
+    return committed;
+}
+
+// The finished template becomes the component database, and the report is written. A Jet
+// template is replaced by its conversion first (the original kept as .jet).
 void ClosingRun::replaceComponent()
 {
-    bool ready = true;
     if (templateFile.jet) {
         const platform::JetImportResult done = templateFile.jet->commit();
         if (!done.ok) {
-            ready = false;
-            h([&] { environment::raise(kUnrecognisedFormat, done.message, QStringLiteral("SQLite")); });
+            h([&] { environment::raise(platform::DbErrUnrecognisedFormat, done.message, kSqlite); });
+            return;
         }
     }
-    if (!ready)
-        return;
     QString why;
     if (h([&] {
-            if (!keepJetOriginal(componentPath))
-                environment::raise(kFileAccessError, QStringLiteral("Path/File access error"));
-            if (!platform::replaceFileByCopy(templatePath, componentPath, &why))
-                environment::raise(kFileAccessError, why);
+            if ((platform::isJet(platform::databaseFormat(componentPath)) && platform::keepJetOriginal(componentPath, &why).isEmpty()) ||
+                !platform::replaceFileByCopy(templatePath, componentPath, &why))
+                environment::raise(environment::ErrFileAccess, why);
         }))
         outcome.filesWritten << templatePath << componentPath;
     h([&] {
         if (!platform::writeFileAtomically(outcome.reportPath, reportBytes, &why))
-            environment::raise(kFileAccessError, why);
+            environment::raise(environment::ErrFileAccess, why);
     });
 }
 
 } // namespace
 
+int ClosingRunOutcome::recordsGenerated() const
+{
+    int generated = 0;
+    for (const MachineRecords& m : machines)
+        generated += m.records;
+    return generated;
+}
+
 ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state)
 {
     return ClosingRun(ctx, state).run();
-}
-
-QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std::vector<int>& leftOut)
-{
-    QMap<QString, int> counts;
-    const int column = records.columnIndex(QStringLiteral("machine_type"));
-    if (column < 0)
-        return counts;
-    auto skipped = leftOut.begin();
-    for (int r = 0; r < records.rows; ++r) {
-        if (skipped != leftOut.end() && *skipped == r) {
-            ++skipped;
-            continue;
-        }
-        const QVariant& value = records.at(r, column);
-        ++counts[isAbsent(value) ? QString() : value.toString()];
-    }
-    return counts;
 }
 
 } // namespace database

@@ -1,24 +1,26 @@
 #pragma once
 
-#include "database/generation.h"
+#include "database/report.h"
 
 #include "environment/context.h"
 #include "environment/editingstate.h"
 #include "platform/sqlitedb.h"
 
-#include <QMap>
+#include <QList>
 #include <QStringList>
 
 namespace database {
 
 // What a closing run wrote.
 struct ClosingRunOutcome {
-    QMap<QString, int> recordsPerMachine; // generated records by machine_type
+    QList<MachineRecords> machines;       // the served machines with their slots and records written
     int limitsTakenOver = 0;              // previous records whose limits were carried over
     QStringList filesWritten;             // template and component database, once replaced
     int limitsLost = 0;                   // previous records that found no generated record
     QString reportPath;                   // the run's report, once the takeover was reached
     bool declined = false;                // the user chose to keep the previous limits: nothing written
+
+    int recordsGenerated() const;
 };
 
 // The database half of the closing run: regenerates PRESET_DEFS in the component template
@@ -27,9 +29,5 @@ struct ClosingRunOutcome {
 // transaction and the component database is replaced in one rename at the end, so a run that
 // ends early leaves both files as they were.
 ClosingRunOutcome WorkOnMDB(environment::Context& ctx, const environment::EditingState& state);
-
-// Generated records counted by machine_type, without the rows left out (in row order); none
-// without a machine_type column.
-QMap<QString, int> recordsPerMachine(const GeneratedRecords& records, const std::vector<int>& leftOut);
 
 } // namespace database

@@ -24,7 +24,7 @@ void ComponentDatabase::open(const QString& path)
 platform::Database& ComponentDatabase::database()
 {
     if (!m_db)
-        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+        throw platform::objectClosed();
     return *m_db;
 }
 
@@ -53,7 +53,7 @@ void ComponentDatabase::readNames()
 void ComponentDatabase::renameRecords(const QString& oldName, const QString& newName)
 {
     if (!m_db)
-        throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+        throw platform::objectClosed();
     if (!m_namesRead)
         readNames();
     const auto found = m_byName.find(nocaseKey(oldName));

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <optional>
@@ -40,7 +41,7 @@ private:
 
 [[noreturn]] void itemNotFound()
 {
-    throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+    throw platform::itemNotFound();
 }
 
 QVariant slotCategory(const QVariant& t, int slot)
@@ -55,7 +56,7 @@ QVariant slotCategory(const QVariant& t, int slot)
     case QMetaType::Bool:
         break;
     default:
-        environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+        environment::raise(environment::ErrTypeMismatch);
     }
     if (t.toDouble() == kCategoryKept)
         return t;
@@ -125,6 +126,7 @@ private:
     int partColumn = -1;
     int offsetColumn = -1;
     QString machineName;
+    int machineNumber = 0;
     size_t row = 0; // of the template the record is made from
     // What the machine's name makes of a template text is the same in every slot of the machine:
     // made at its first slot and kept for the others (texts per template row and column,
@@ -139,8 +141,7 @@ private:
 void Generator::openTarget()
 {
     if (!db.hasTableDef(kDefsTable))
-        throw platform::DbError(platform::DbErrNoTable,
-                                QStringLiteral("The engine cannot find the input table or query '%1'.").arg(kDefsTable));
+        throw platform::noTable(kDefsTable);
     for (const platform::FieldDef& field : db.tableDef(kDefsTable).fields) {
         out.columns << field.name;
         const QString name = field.name.toUpper();
@@ -176,7 +177,7 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
         return std::move(out);
     const QStringList& machines = ctx.project.ExistingMachines;
     if (machines.isEmpty()) {
-        h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
+        h.report(environment::runTimeError(environment::ErrSubscript));
         return std::move(out);
     }
     int record = 1;
@@ -189,20 +190,22 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
         if (!h([&] { slotCount = state.NumberOfServos[environment::checkIndex(m, 1, environment::kMaxMachines)]; }))
             continue;
         machineName = machines.at(m);
+        machineNumber = m;
         machineTexts.assign(templates.size() * size_t(out.columnCount()), std::nullopt);
         machineNames.assign(templates.size(), std::nullopt);
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
-            h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
+            h.report(environment::runTimeError(environment::ErrSubscript));
             slotCount = environment::kMaxSlots;
         }
+        out.servedMachines.emplace_back(m, std::max<int>(slotCount, 0));
         for (int s = 1; s <= slotCount; ++s) {
             servo = QString::number(state.Servo[m][s]);
             for (row = 0; row < templates.size(); ++row) {
                 yield();
                 // The record number is a 16-bit counter: no record can be numbered beyond it.
                 if (record > std::numeric_limits<qint16>::max()) {
-                    h.report(environment::RunTimeError(environment::ErrOverflow, QStringLiteral("Overflow")));
+                    h.report(environment::runTimeError(environment::ErrOverflow));
                     return std::move(out);
                 }
                 generateRecord(s, templates[row], record++);
@@ -215,6 +218,7 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
 void Generator::generateRecord(int slot, const std::vector<QVariant>& values, int record)
 {
     current = out.rows++;
+    out.machineOfRow.push_back(machineNumber);
     out.cells.resize(out.cells.size() + size_t(out.columnCount()));
     h([&] { setTarget(idColumn, QVariant(qint64(record))); });
     for (int f = 1; f < out.columnCount(); ++f)
@@ -277,6 +281,8 @@ QString Generator::varName(const QString& templateValue)
                 keep = keep && withinPositions(pattern) && withinPositions(candidates[k]);
             }) && keep;
         }
+        // Two passes on purpose: each replaces the first "###machine" only, and a name may carry
+        // one from its pattern and one from the template's value.
         for (QString& candidate : candidates) {
             candidate = replace(candidate, kMachinePlaceholder, machineName);
             candidate = replace(candidate, kMachinePlaceholder, machineName);
@@ -317,7 +323,7 @@ GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database&
     return generator.run([&](int machine) {
         return environment::LoadIniBoolean(ctx, QStringLiteral("Project"),
                                            QStringLiteral("ForMachine") + QString::number(machine),
-                                           environment::GetCFGPath(ctx), false, false);
+                                           environment::GetCFGPath(ctx));
     });
 }
 

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <utility>
 #include <vector>
 
 namespace database {
@@ -22,6 +23,10 @@ struct GeneratedRecords {
     // Values row by row; absent (an invalid QVariant) where the generation assigned nothing.
     std::vector<QVariant> cells;
     int rows = 0;
+    // The machine number each row was generated for.
+    std::vector<int> machineOfRow;
+    // The machines the component serves, in machine order, with the slots generated for each.
+    std::vector<std::pair<int, int>> servedMachines;
 
     int columnCount() const { return int(columns.size()); }
     // Position of a column, compared without regard to letter case; -1 when there is none.

@@ -45,7 +45,7 @@ QString templateReadSql()
 qint16 toWholeNumber(const QVariant& v)
 {
     if (isAbsent(v))
-        environment::raise(94, QStringLiteral("Invalid use of Null"));
+        environment::raise(environment::ErrInvalidNull);
     double number = 0;
     switch (v.typeId()) {
     case QMetaType::LongLong:
@@ -61,11 +61,11 @@ qint16 toWholeNumber(const QVariant& v)
         bool ok = false;
         number = v.toString().trimmed().toDouble(&ok);
         if (!ok)
-            environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+            environment::raise(environment::ErrTypeMismatch);
         break;
     }
     default:
-        environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+        environment::raise(environment::ErrTypeMismatch);
     }
     if (!std::isfinite(number) || std::fabs(number) > 40000)
         environment::raiseOverflow();

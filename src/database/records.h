@@ -24,13 +24,24 @@ inline const QString kDefsTable = QStringLiteral("PRESET_DEFS");
 
 // Columns the procedures address by name (the rest are carried through by position).
 inline const QString kColumnId = QStringLiteral("ID");
+inline const QString kColumnMachineType = QStringLiteral("machine_type");
 inline const QString kColumnVarName = QStringLiteral("var_name");
 inline const QString kColumnCategoryId = QStringLiteral("category_id");
 inline const QString kColumnOffset = QStringLiteral("offset_or_bitno");
 inline const QString kColumnPart = QStringLiteral("part");
 inline const QString kOldCategoryColumn = QStringLiteral("CATEGORIE");
-// Number of columns of the standard set (fourteen plus part).
-inline constexpr int kStandardColumnCount = 15;
+// The limits and access level the takeover carries over, in this order.
+inline const std::array<QString, 5> kLimitColumns = {QStringLiteral("abs_min"), QStringLiteral("abs_max"),
+                                                     QStringLiteral("min"), QStringLiteral("max"),
+                                                     QStringLiteral("pass")};
+// The key a previous record finds its generated record by.
+inline const std::array<QString, 3> kKeyColumns = {kColumnMachineType, kColumnVarName, kColumnOffset};
+// The standard set of columns: the fourteen of a record, then part.
+inline const std::array<QString, 15> kStandardColumns = {
+    kColumnId,     kColumnMachineType,        QStringLiteral("type"), kColumnVarName,  kColumnCategoryId,
+    QStringLiteral("isBitArray"), kColumnOffset, QStringLiteral("text"), QStringLiteral("page_name"),
+    kLimitColumns[0], kLimitColumns[1], kLimitColumns[2], kLimitColumns[3], kLimitColumns[4], kColumnPart};
+inline constexpr int kStandardColumnCount = int(std::tuple_size_v<decltype(kStandardColumns)>);
 
 // Placeholders of template values; each is found without regard to letter case.
 inline const QString kVarNamePlaceholder = QStringLiteral("###Var_Name");

@@ -1,5 +1,9 @@
 #include "database/report.h"
 
+#include "database/records.h"
+#include "environment/errors.h"
+#include "platform/process.h"
+
 #include <QFileInfo>
 
 namespace database {
@@ -8,21 +12,63 @@ namespace {
 
 QString valueText(const QVariant& v)
 {
-    return v.isNull() || !v.isValid() ? QStringLiteral("(none)") : v.toString();
+    return isAbsent(v) ? QStringLiteral("(none)") : v.toString();
 }
 
 // One record: its key and the five values it carried.
 QString recordLine(const PreviousRecord& r)
 {
-    QString line = QStringLiteral("  machine_type=%1 var_name=%2 offset_or_bitno=%3")
-                       .arg(valueText(r.machineType), valueText(r.varName), valueText(r.offset));
-    const char* names[] = {"abs_min", "abs_max", "min", "max", "pass"};
-    for (int v = 0; v < 5; ++v)
-        line += QStringLiteral(" %1=%2").arg(QLatin1String(names[v]), valueText(r.values[size_t(v)]));
+    QString line = QStringLiteral("  %1=%2 %3=%4 %5=%6")
+                       .arg(kColumnMachineType, valueText(r.machineType), kColumnVarName, valueText(r.varName),
+                            kColumnOffset, valueText(r.offset));
+    for (size_t v = 0; v < kLimitColumns.size(); ++v)
+        line += QStringLiteral(" %1=%2").arg(kLimitColumns[v], valueText(r.values[v]));
     return line;
 }
 
 } // namespace
+
+QString counted(int n, const QString& singular, const QString& plural)
+{
+    return QString::number(n) + QLatin1Char(' ') + (n == 1 ? singular : plural);
+}
+
+QList<MachineRecords> recordsPerMachine(const QStringList& machineNames, const GeneratedRecords& records,
+                                        const std::vector<int>& leftOut)
+{
+    QList<MachineRecords> machines;
+    for (const auto& [machine, slotCount] : records.servedMachines)
+        machines.append({machineNames.value(machine), slotCount, 0});
+    auto skipped = leftOut.begin();
+    for (int r = 0; r < records.rows && r < int(records.machineOfRow.size()); ++r) {
+        if (skipped != leftOut.end() && *skipped == r) {
+            ++skipped;
+            continue;
+        }
+        for (qsizetype i = 0; i < machines.size(); ++i) {
+            if (records.servedMachines[size_t(i)].first == records.machineOfRow[size_t(r)]) {
+                ++machines[i].records;
+                break;
+            }
+        }
+    }
+    return machines;
+}
+
+RunReport makeRunReport(const environment::Context& ctx, const QList<MachineRecords>& machines,
+                        const TakeoverLists& takeover)
+{
+    RunReport report;
+    report.when = QDateTime::currentDateTime();
+    report.startMode = ctx.mode.SilentMode ? QStringLiteral("silent")
+                       : ctx.mode.IntegratedMode ? QStringLiteral("integrated")
+                                                 : QStringLiteral("standalone");
+    const platform::Version v = ctx.process.version();
+    report.version = QStringLiteral("%1.%2.%3").arg(v.major).arg(v.minor).arg(v.revision);
+    report.machines = machines;
+    report.takeover = takeover;
+    return report;
+}
 
 QString reportText(const RunReport& report)
 {
@@ -32,17 +78,17 @@ QString reportText(const RunReport& report)
           << QStringLiteral("Run at %1, %2 start, program version %3.")
                  .arg(report.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), report.startMode, report.version)
           << QString();
-    for (auto it = report.recordsPerMachine.begin(); it != report.recordsPerMachine.end(); ++it) {
-        lines << QStringLiteral("Machine %1: %2 slots configured, %3 records generated.")
-                     .arg(it.key())
-                     .arg(report.slotsPerMachine.value(it.key()))
-                     .arg(it.value());
+    for (const MachineRecords& m : report.machines) {
+        lines << QStringLiteral("Machine %1: %2 configured, %3 generated.")
+                     .arg(m.name, counted(m.slotCount, QStringLiteral("slot"), QStringLiteral("slots")),
+                          counted(m.records, QStringLiteral("record"), QStringLiteral("records")));
     }
-    if (report.recordsPerMachine.isEmpty())
+    if (report.machines.isEmpty())
         lines << QStringLiteral("No record was generated.");
-    lines << QStringLiteral("%1 previous records were read; %2 generated records received previous limits.")
-                 .arg(t.read)
-                 .arg(t.generatedWithLimits)
+    lines << QStringLiteral("%1 read; %2 previous limits.")
+                 .arg(counted(t.read, QStringLiteral("previous record was"), QStringLiteral("previous records were")),
+                      counted(t.generatedWithLimits, QStringLiteral("generated record received"),
+                              QStringLiteral("generated records received")))
           << QString();
     const auto list = [&](const QString& title, const std::vector<PreviousRecord>& records) {
         lines << title;
@@ -52,20 +98,44 @@ QString reportText(const RunReport& report)
             lines << QStringLiteral("  none");
         lines << QString();
     };
-    list(QStringLiteral("Lost: %1 previous records found no generated record; their limits are gone.").arg(t.lost.size()),
+    const int lost = int(t.lost.size());
+    list(QStringLiteral("Lost: %1 no generated record; %2 gone.")
+             .arg(counted(lost, QStringLiteral("previous record found"), QStringLiteral("previous records found")),
+                  lost == 1 ? QStringLiteral("its limits are") : QStringLiteral("their limits are")),
          t.lost);
-    list(QStringLiteral("Not matched: %1 previous records have no complete key (no offset_or_bitno) and could not be "
-                        "matched at all.")
-             .arg(t.notMatched.size()),
+    list(QStringLiteral("Not matched: %1 no complete key (no offset_or_bitno) and could not be matched at all.")
+             .arg(counted(int(t.notMatched.size()), QStringLiteral("previous record has"),
+                          QStringLiteral("previous records have"))),
          t.notMatched);
-    lines << QStringLiteral("Duplicates: %1 previous records had a key that a later previous record also had; the later "
-                            "one's values were taken, theirs were dropped.")
-                 .arg(t.duplicates.size());
+    lines << (t.duplicates.size() == 1
+                  ? QStringLiteral("Duplicates: 1 previous record had a key that a later previous record also had; the "
+                                   "later one's values were taken, its own were dropped.")
+                  : QStringLiteral("Duplicates: %1 previous records had a key that a later previous record also had; "
+                                   "the later one's values were taken, theirs were dropped.")
+                        .arg(t.duplicates.size()));
     for (const auto& [dropped, winner] : t.duplicates)
         lines << QStringLiteral("  dropped:") + recordLine(dropped) << QStringLiteral("  taken:  ") + recordLine(winner);
     if (t.duplicates.empty())
         lines << QStringLiteral("  none");
+    lines << QString();
+    list(QStringLiteral("Taken over: %1 their limits to generated records.")
+             .arg(counted(int(t.takenOver.size()), QStringLiteral("previous record gave"),
+                          QStringLiteral("previous records gave"))),
+         t.takenOver);
+    lines.removeLast(); // the text ends with the last list
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+QString lossQuestion(int lost, const QString& reportPath)
+{
+    return (lost == 1 ? QStringLiteral("1 parameter loses its tuned limits: its servo or bit number is no longer "
+                                       "configured.")
+                      : QStringLiteral("%1 parameters lose their tuned limits: their servos or bit numbers are no "
+                                       "longer configured.")
+                            .arg(lost)) +
+           environment::kLfCr + QStringLiteral("They are listed in the report, written on Yes:") + environment::kLfCr +
+           reportPath + environment::kLfCr + environment::kLfCr +
+           QStringLiteral("Replace the component database all the same?");
 }
 
 QString reportPath(const QString& componentPath)

@@ -20,13 +20,6 @@ namespace {
 const QString kProcName = QStringLiteral("TakeoverMachineCopyMDBData");
 const QString kDatabaseError = QStringLiteral("Database-Error - Contact Administrator!");
 const QString kQuote = QStringLiteral("\"");
-constexpr int kFatalNumber = 9999;
-
-// The standard columns a previous record is read from; the category may still carry its old name.
-const char* const kStandardColumns[] = {"ID",        "machine_type", "type",    "var_name", "category_id",
-                                        "isBitArray", "offset_or_bitno", "text", "page_name", "abs_min",
-                                        "abs_max",   "min",          "max",     "pass"};
-const char* const kValueColumns[] = {"abs_min", "abs_max", "min", "max", "pass"};
 
 // The match key of a record as the engine compares it: machine_type and var_name without regard
 // to the letter case of A to Z, offset_or_bitno by value (a number, or a text that reads as one,
@@ -83,7 +76,7 @@ std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& va
 void raiseFatal(environment::Context& ctx)
 {
     environment::Handler fatal(ctx, kProcName, true);
-    fatal([&] { environment::raise(kFatalNumber, kDatabaseError, ctx.process.exeName()); });
+    fatal([&] { environment::raise(environment::ErrDatabaseFatal, kDatabaseError, ctx.process.exeName()); });
 }
 
 void warnAboutExtraColumns(environment::Context& ctx, environment::Handler& h)
@@ -110,7 +103,7 @@ void warnAboutExtraColumns(environment::Context& ctx, environment::Handler& h)
     if (!h([&] { answer = ctx.messages.show(box); }) || answer != platform::Answer::No)
         return;
     const QString exe = ctx.process.exeName();
-    environment::LogError(ctx, exe + QStringLiteral(" :Database-Error - Contact Administrator!") +
+    environment::LogError(ctx, exe + QStringLiteral(" :") + kDatabaseError +
                                    QStringLiteral(" Configurationprogram ") + kQuote + component + kQuote +
                                    QStringLiteral(" terminated.") + QStringLiteral(" Please check Configuration in ") +
                                    cfg + QStringLiteral(" Restart ") +
@@ -148,28 +141,28 @@ void checkAdditionalFields(environment::Context& ctx, environment::Handler& h, p
 
 // Position of a column of the generated records; a missing one fails as the engine's statement
 // naming it would.
-int requiredColumn(const GeneratedRecords& records, const char* name)
+int requiredColumn(const GeneratedRecords& records, const QString& name)
 {
-    const int column = records.columnIndex(QLatin1String(name));
+    const int column = records.columnIndex(name);
     if (column < 0)
-        throw platform::DbError(platform::DbErrEngineBase + 1, QStringLiteral("no such column: ") + QLatin1String(name));
+        throw platform::DbError(platform::DbErrEngineBase + 1, QStringLiteral("no such column: ") + name);
     return column;
 }
 
 // Reports, for every previous record, each standard column the previous table lacks, as reading
-// it from the record would.
+// it from the record would (part is not read from a previous record; the category may still carry
+// its old name).
 void reportMissingColumns(environment::Handler& h, const PreviousTable& previous)
 {
     QStringList missing;
-    for (const char* column : kStandardColumns) {
-        const QString name = QLatin1String(column);
-        if (columnIndex(previous.columns, name) < 0 &&
+    for (const QString& name : kStandardColumns) {
+        if (name != kColumnPart && columnIndex(previous.columns, name) < 0 &&
             !(name == kColumnCategoryId && columnIndex(previous.columns, kOldCategoryColumn) >= 0))
             missing << name;
     }
     for (size_t j = 0; j < previous.records.size(); ++j) {
         for (qsizetype m = 0; m < missing.size(); ++m)
-            h([] { throw platform::DbError(platform::DbErrItemNotFound, QStringLiteral("Item not found in this collection.")); });
+            h([] { throw platform::itemNotFound(); });
     }
 }
 
@@ -181,11 +174,11 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
     // The first generated record of every key.
     QHash<MatchKey, int> first;
     const bool ready = h([&] {
-        const int type = requiredColumn(generated, "machine_type");
-        const int name = requiredColumn(generated, "var_name");
-        const int offset = requiredColumn(generated, "offset_or_bitno");
+        const int type = requiredColumn(generated, kColumnMachineType);
+        const int name = requiredColumn(generated, kColumnVarName);
+        const int offset = requiredColumn(generated, kColumnOffset);
         for (int v = 0; v < 5; ++v)
-            valueColumns[v] = requiredColumn(generated, kValueColumns[v]);
+            valueColumns[v] = requiredColumn(generated, kLimitColumns[size_t(v)]);
         first.reserve(generated.rows);
         // Walking backwards, the first record of a key is the last one put in.
         for (int r = generated.rows - 1; r >= 0; --r) {
@@ -214,14 +207,17 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
             lists.notMatched.push_back(record);
             continue;
         }
-        if (const size_t last = winner.value(*keys[j]); last != j)
-            lists.duplicates.emplace_back(record, previous.records[last]);
+        const bool last = winner.value(*keys[j]) == j;
+        if (!last)
+            lists.duplicates.emplace_back(record, previous.records[winner.value(*keys[j])]);
         const auto found = first.constFind(*keys[j]);
         if (found == first.constEnd()) {
-            if (winner.value(*keys[j]) == j)
+            if (last)
                 lists.lost.push_back(record);
             continue;
         }
+        if (last)
+            lists.takenOver.push_back(record);
         for (int v = 0; v < 5; ++v)
             generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
         received.insert(*found);
@@ -241,8 +237,10 @@ PreviousTable readPreviousTable(ComponentDatabase& component)
     previous.columns = platform::Statement(db, QStringLiteral("SELECT * FROM ") + table).columnNames();
     // Only the columns kept are read; a missing one reads as absent.
     QStringList kept{QStringLiteral("rowid")};
-    for (const char* column : {"machine_type", "var_name", "offset_or_bitno", "abs_min", "abs_max", "min", "max", "pass"}) {
-        const int at = columnIndex(previous.columns, QLatin1String(column));
+    QStringList wanted(kKeyColumns.begin(), kKeyColumns.end());
+    wanted.append(QStringList(kLimitColumns.begin(), kLimitColumns.end()));
+    for (const QString& column : wanted) {
+        const int at = columnIndex(previous.columns, column);
         kept << (at < 0 ? QStringLiteral("NULL") : platform::quoteIdentifier(previous.columns.at(at)));
     }
     platform::Statement st(db, QStringLiteral("SELECT ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
@@ -260,32 +258,31 @@ PreviousTable readPreviousTable(ComponentDatabase& component)
     return previous;
 }
 
-int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated,
-                               TakeoverLists* lists)
+int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& db,
+                               std::optional<PreviousTable>& previousTable, GeneratedRecords& generated,
+                               TakeoverLists& lists)
 {
-    TakeoverLists unused;
     environment::Handler h(ctx, kProcName);
     int columns = 0;
     h([&] {
-        if (!PreviousTable)
-            throw platform::DbError(platform::DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
-        columns = int(PreviousTable->columns.size());
+        if (!previousTable)
+            throw platform::objectClosed();
+        columns = int(previousTable->columns.size());
     });
-    h([&] { Database.tableDef(kDefsTable); });
+    h([&] { db.tableDef(kDefsTable); });
     if (columns > kStandardColumnCount && ctx.project.AdditionalFieldsCount == 0)
         warnAboutExtraColumns(ctx, h);
-    if (!PreviousTable)
+    if (!previousTable)
         return 0;
-    const struct PreviousTable previous = std::move(*PreviousTable);
-    PreviousTable.reset();
+    const PreviousTable previous = std::move(*previousTable);
+    previousTable.reset();
     if (previous.records.empty())
         return 0;
     reportMissingColumns(h, previous);
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
-    checkAdditionalFields(ctx, h, Database);
-    return takeOver(h, previous, generated, lists ? *lists : unused);
+    checkAdditionalFields(ctx, h, db);
+    return takeOver(h, previous, generated, lists);
 }
 
 } // namespace database

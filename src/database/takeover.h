@@ -36,6 +36,7 @@ struct TakeoverLists {
     std::vector<PreviousRecord> notMatched; // without a complete key (no offset_or_bitno)
     // A previous record whose key a later one also had: the later one's values were taken.
     std::vector<std::pair<PreviousRecord, PreviousRecord>> duplicates; // (dropped, winner)
+    std::vector<PreviousRecord> takenOver;  // gave their values to a generated record
 };
 
 // Reads PRESET_DEFS of the run's component database, whatever the order and letter case of its
@@ -50,12 +51,11 @@ PreviousTable readPreviousTable(ComponentDatabase& component);
 // abs_max, min, max and pass; a later previous record with the same key wins. Warns when the
 // previous table has columns beyond the standard set and no additional fields are configured,
 // reports every standard column the previous table lacks once per record, and ends the program
-// when a configured additional field is missing from Database's PRESET_DEFS. PreviousTable is
+// when a configured additional field is missing from db's PRESET_DEFS. The previous table is
 // released after it was read. Failures are reported under "TakeoverMachineCopyMDBData". Returns
-// the number of previous records whose values were taken over.
-// The lists, when given, are filled for the report.
-int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& Database,
-                               std::optional<PreviousTable>& PreviousTable, GeneratedRecords& generated,
-                               TakeoverLists* lists = nullptr);
+// the number of previous records whose values were taken over; the lists are filled for the report.
+int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& db,
+                               std::optional<PreviousTable>& previousTable, GeneratedRecords& generated,
+                               TakeoverLists& lists);
 
 } // namespace database

@@ -28,7 +28,7 @@ bool ConfirmCancel(Context& ctx)
     box.icon = platform::Icon::Exclamation;
     box.noIsDefault = true;
     if (ctx.messages.show(box) == platform::Answer::Yes) {
-        LogError(ctx, QStringLiteral("Konfigurations-EXE wurde abgebrochen:     ") + GetOCXName(ctx), false);
+        LogError(ctx, QStringLiteral("Konfigurations-EXE wurde abgebrochen:     ") + GetOCXName(ctx));
         return true;
     }
     return false;

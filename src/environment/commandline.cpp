@@ -39,7 +39,7 @@ std::optional<QString> parseCommand(const QString& CommandLine, const QString& K
         return std::nullopt;
     const qsizetype n = CommandLine.size() - p - Key.size();
     if (n < 0)
-        raise(ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
+        raise(ErrInvalidCall);
     QString rest = CommandLine.right(n).trimmed();
     const QString upper = upperCase(rest);
     const qsizetype slash = PathValue ? nextOption(upper) : upper.indexOf(QLatin1Char('/'));

@@ -12,19 +12,34 @@
 
 namespace environment {
 
+RunTimeError runTimeError(ErrorNumber number, const QString& detail)
+{
+    QString text;
+    switch (number) {
+    case ErrInvalidCall: text = QStringLiteral("Invalid procedure call or argument"); break;
+    case ErrOverflow: text = QStringLiteral("Overflow"); break;
+    case ErrSubscript: text = QStringLiteral("Subscript out of range"); break;
+    case ErrTypeMismatch: text = QStringLiteral("Type mismatch"); break;
+    case ErrInternal: text = QStringLiteral("Internal error"); break;
+    case ErrFileNotFound: text = QStringLiteral("File not found"); break;
+    case ErrFileAccess: text = QStringLiteral("Path/File access error"); break;
+    case ErrObjectNotSet: text = QStringLiteral("Object variable or With block variable not set"); break;
+    case ErrInvalidNull: text = QStringLiteral("Invalid use of Null"); break;
+    case ErrNoSuchMember: text = QStringLiteral("Object doesn't support this property or method"); break;
+    case ErrInvalidPicture: text = QStringLiteral("Invalid picture"); break;
+    case ErrDatabaseFatal: text = QStringLiteral("Database-Error - Contact Administrator!"); break;
+    }
+    return RunTimeError(number, detail.isEmpty() ? text : text + QStringLiteral(": ") + detail);
+}
+
+void raise(ErrorNumber number, const QString& detail)
+{
+    throw runTimeError(number, detail);
+}
+
 void raise(int number, const QString& description, const QString& source)
 {
     throw RunTimeError(number, description, source);
-}
-
-void raiseSubscript()
-{
-    raise(ErrSubscript, QStringLiteral("Subscript out of range"));
-}
-
-void raiseOverflow()
-{
-    raise(ErrOverflow, QStringLiteral("Overflow"));
 }
 
 qint16 toInt16(qint64 value)
@@ -44,30 +59,44 @@ QString serviceLogPath(const Context& ctx)
 #endif
 }
 
-QString LogError(Context& ctx, const QString& Text, bool)
+namespace {
+
+// The error log of this start: the file /LOGFILE names when integrated, QELcfglog.txt in the
+// installation root otherwise.
+QString errorLogPath(Context& ctx)
 {
-    QString file;
-    if (ctx.mode.IntegratedMode) {
-        // Read without the handler of GetPathLogfile: a fault in the command line must not
-        // bring the reporter back to itself.
-        try {
-            // A new log gets the name the command line gives it.
-            file = parseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true, true).value_or(QString());
-        } catch (const RunTimeError&) {
-            file.clear();
-        }
-    } else {
-        file = platform::joinPath(installationRoot(ctx), QStringLiteral("QELcfglog.txt"));
+    if (!ctx.mode.IntegratedMode)
+        return platform::joinPath(installationRoot(ctx), QStringLiteral("QELcfglog.txt"));
+    // Read without the handler of GetPathLogfile: a fault in the command line must not bring the
+    // reporter back to itself.
+    try {
+        // A new log gets the name the command line gives it.
+        return parseCommand(ctx.process.commandLine(), QStringLiteral("LOGFILE"), true, true).value_or(QString());
+    } catch (const RunTimeError&) {
+        return {};
     }
-    // A log that cannot be written is skipped; the note is still returned.
-    platform::appendLine(file, Text);
+}
+
+QString serviceLogLine(Context& ctx, const QString& Text)
+{
+    return QStringLiteral("! Fault ") + ctx.process.exeName() + QStringLiteral(": ") + Text;
+}
+
+} // namespace
+
+QString LogError(Context& ctx, const QString& Text)
+{
+    const QString file = errorLogPath(ctx);
+    // A line no log takes is said on standard error instead.
+    if (!platform::appendLine(file, Text))
+        ctx.process.printError(Text);
     return QStringLiteral("Error logged to ") + kLfCr + file.toUpper();
 }
 
 void WriteServiceLog(Context& ctx, const QString& Text)
 {
-    platform::appendLine(serviceLogPath(ctx),
-                         QStringLiteral("! Fault ") + ctx.process.exeName() + QStringLiteral(": ") + Text);
+    if (!platform::appendLine(serviceLogPath(ctx), serviceLogLine(ctx, Text)))
+        ctx.process.printError(Text);
 }
 
 void FaultMessage(Context& ctx, const QString& Text)
@@ -99,14 +128,20 @@ int ErrorSub(Context& ctx, int ErrNumber, const QString& ErrSource, const QStrin
     const QString line = QStringLiteral("Fehler in ") + componentNameOrEmpty(ctx) + QStringLiteral(" / ") +
                          ErrSource + QStringLiteral(" / ") + ProcName + QStringLiteral(" (Nr. ") +
                          QString::number(ErrNumber) + QStringLiteral(") :") + ErrDescription;
-    const QString note = LogError(ctx, line, false);
+    const QString file = errorLogPath(ctx);
+    const bool logged = platform::appendLine(file, line);
+    const QString note = QStringLiteral("Error logged to ") + kLfCr + file.toUpper();
     ++ctx.failuresReported;
     const QString message = QStringLiteral("Unexpected error!") + kLfCr + ErrDescription + kLfCr + note;
 
     if (ctx.mode.SilentMode) {
-        WriteServiceLog(ctx, message);
+        // A report that reaches neither log is said on standard error, once.
+        if (!platform::appendLine(serviceLogPath(ctx), serviceLogLine(ctx, message)) && !logged)
+            ctx.process.printError(line);
         return 2;
     }
+    if (!logged)
+        ctx.process.printError(line);
     platform::MessageBox box;
     box.icon = platform::Icon::Critical;
     if (!Fatal) {

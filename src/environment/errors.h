@@ -10,15 +10,20 @@
 
 namespace environment {
 
-// Run-time error numbers as the original run-time reports them.
+// Run-time error numbers as the original run-time reports them; runTimeError() gives each its text.
 enum ErrorNumber : int {
-    ErrInvalidCall = 5,
-    ErrOverflow = 6,
-    ErrSubscript = 9,
-    ErrTypeMismatch = 13,
-    ErrFileNotFound = 53,
-    ErrInternal = 51,
-    ErrFileAccess = 75, // "Path/File access error"
+    ErrInvalidCall = 5,       // "Invalid procedure call or argument"
+    ErrOverflow = 6,          // "Overflow"
+    ErrSubscript = 9,         // "Subscript out of range"
+    ErrTypeMismatch = 13,     // "Type mismatch"
+    ErrInternal = 51,         // "Internal error"
+    ErrFileNotFound = 53,     // "File not found"
+    ErrFileAccess = 75,       // "Path/File access error"
+    ErrObjectNotSet = 91,     // "Object variable or With block variable not set"
+    ErrInvalidNull = 94,      // "Invalid use of Null"
+    ErrNoSuchMember = 438,    // "Object doesn't support this property or method"
+    ErrInvalidPicture = 481,  // "Invalid picture"
+    ErrDatabaseFatal = 9999,  // the takeover's fatal "Database-Error - Contact Administrator!"
 };
 
 // A run-time failure: number, source and description. An empty source stands for the program
@@ -33,9 +38,15 @@ struct RunTimeError : std::exception {
     QString description;
 };
 
-[[noreturn]] void raise(int number, const QString& description, const QString& source = {});
-[[noreturn]] void raiseSubscript();
-[[noreturn]] void raiseOverflow();
+// The run-time's failure of that number with its own text, followed by ": detail" when given
+// (the file a file failure concerns).
+RunTimeError runTimeError(ErrorNumber number, const QString& detail = {});
+// Throws runTimeError(number, detail).
+[[noreturn]] void raise(ErrorNumber number, const QString& detail = {});
+// A failure with a text of its own.
+[[noreturn]] void raise(int number, const QString& description, const QString& source);
+[[noreturn]] inline void raiseSubscript() { raise(ErrSubscript); }
+[[noreturn]] inline void raiseOverflow() { raise(ErrOverflow); }
 
 // Narrows to a 16-bit signed integer; outside its range raises "Overflow".
 qint16 toInt16(qint64 value);
@@ -51,11 +62,12 @@ inline int checkIndex(int index, int lo, int hi)
 // Hands an error to the user (or the service log) and returns 1 (end) or 2 (resume).
 int ErrorSub(Context& ctx, int ErrNumber, const QString& ErrSource, const QString& ErrDescription,
              const QString& ProcName, bool Fatal);
-// Appends Text to the error log; returns the note naming the log.
-QString LogError(Context& ctx, const QString& Text, bool unused = false);
+// Appends Text to the error log (to standard error when the log cannot take it); returns the note
+// naming the log.
+QString LogError(Context& ctx, const QString& Text);
 // A critical box titled with the executable's name, or a service-log line when silent.
 void FaultMessage(Context& ctx, const QString& Text);
-// Appends "! Fault <exe>: Text" to the service log.
+// Appends "! Fault <exe>: Text" to the service log (Text to standard error when it cannot).
 void WriteServiceLog(Context& ctx, const QString& Text);
 [[noreturn]] void EndProgram(Context& ctx, int code);
 

@@ -40,42 +40,42 @@ int readEntry(Handler& h, const QString& Section, const QString& Entry, const QS
 
 } // namespace
 
-QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
-                      bool ShowError)
+QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
+                      IfMissing ifMissing)
 {
     Handler h(ctx, QStringLiteral("LoadIniString"));
     QString buffer;
     const int n = readEntry(h, Section, Entry, File, buffer);
-    if (n == 0 && ShowError)
+    if (n == 0 && ifMissing == IfMissing::Report)
         h([&] { notFound(ctx, Section, Entry, File); });
     return buffer.left(n);
 }
 
-qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
-                      bool ShowError)
+qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
+                      IfMissing ifMissing)
 {
     Handler h(ctx, QStringLiteral("LoadIniInteger"));
     qint16 v = 0;
     h([&] {
         const qint64 read = platform::GetPrivateProfileIntA(Section, Entry, -1, File);
         if (read < std::numeric_limits<qint16>::min() || read > std::numeric_limits<qint16>::max())
-            raise(ErrOverflow, QStringLiteral("Overflow: entry '%1' in section [%2] of '%3'").arg(Entry, Section, File));
+            raise(ErrOverflow, QStringLiteral("entry '%1' in section [%2] of '%3'").arg(Entry, Section, File));
         v = qint16(read);
     });
-    if (v == -1 && ShowError)
+    if (v == -1 && ifMissing == IfMissing::Report)
         h([&] { notFound(ctx, Section, Entry, File); });
     return v;
 }
 
-bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File, bool,
-                    bool ShowError)
+bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
+                    IfMissing ifMissing)
 {
     Handler h(ctx, QStringLiteral("LoadIniBoolean"));
     QString buffer;
     const int n = readEntry(h, Section, Entry, File, buffer);
     const QString s = buffer.left(n).toUpper();
     if ((s != QLatin1String("FALSE") && s != QLatin1String("TRUE")) || n == 0) {
-        if (ShowError)
+        if (ifMissing == IfMissing::Report)
             h([&] { notFound(ctx, Section, Entry, File); });
     }
     return s == QLatin1String("TRUE");
@@ -115,7 +115,7 @@ qint16 SaveIni(Context& ctx, const QVariant& Value, const QString& Section, cons
     h([&] {
         r = toInt16(platform::WritePrivateProfileStringA(Section, Entry, text, File));
         if (r == 0)
-            raise(ErrFileAccess, QStringLiteral("Path/File access error: ") + File);
+            raise(ErrFileAccess, File);
     });
     return r;
 }

@@ -49,7 +49,7 @@ QString GetOCXName(Context& ctx)
     h([&] {
         const QString name = ctx.process.exeName();
         if (name.size() < kSuffixLength)
-            raise(ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
+            raise(ErrInvalidCall);
         result = name.left(name.size() - kSuffixLength);
     });
     return result;
@@ -90,15 +90,15 @@ QString GetQELConfigurationIniPath(Context& ctx)
     return result;
 }
 
-QString GetProgramIniPath(Context& ctx, int Mode)
+QString GetProgramIniPath(Context& ctx, ProgramIni which)
 {
     Handler h(ctx, QStringLiteral("GetProgramIniPath"));
     QString result;
-    if (Mode == 1 && ctx.mode.IntegratedMode) {
+    if (which == ProgramIni::Read && ctx.mode.IntegratedMode) {
         QString folder;
         h([&] {
             folder = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("SaveAndRestore"),
-                                   GetQELConfigurationIniPath(ctx), true, false);
+                                   GetQELConfigurationIniPath(ctx));
         });
         h([&] { result = existing(below(folder, QStringLiteral("parameter/program.ini"))); });
     } else {
@@ -115,7 +115,7 @@ QString GetCFGPath(Context& ctx)
     if (!p.isEmpty() && platform::fileExists(p))
         return platform::resolvePath(p);
     // The configuration run cannot go on without the component's configuration file.
-    h([&] { FaultMessage(ctx, QStringLiteral("File not found: ") + kLfCr + p.toUpper()); });
+    h([&] { FaultMessage(ctx, runTimeError(ErrFileNotFound).description + QStringLiteral(": ") + kLfCr + p.toUpper()); });
     EndProgram(ctx, platform::ExitOther);
 }
 
@@ -140,7 +140,7 @@ QString GetPathMachineCopyMDB(Context& ctx, const QString& IniFile)
     Handler h(ctx, QStringLiteral("GetPathMachineCopyMDB"));
     QString folder;
     h([&] {
-        folder = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("SaveAndRestore"), IniFile, true, false);
+        folder = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("SaveAndRestore"), IniFile);
     });
     QString p;
     h([&] {

@@ -22,9 +22,11 @@ QString GetFileNameOnly(Context& ctx, const QString& Path);
 // root/parameter/qelconfiguration.ini, or "" when it does not exist.
 QString GetQELConfigurationIniPath(Context& ctx);
 
-// Project INI file: mode 1 reads (from the suite's SaveAndRestore folder when integrated), mode 2
-// writes (always the installation's); "" when it does not exist.
-QString GetProgramIniPath(Context& ctx, int Mode);
+// Which project INI file: the one read (from the suite's SaveAndRestore folder when integrated) or
+// the one written (always the installation's).
+enum class ProgramIni { Read, Write };
+// The project INI file; "" when it does not exist.
+QString GetProgramIniPath(Context& ctx, ProgramIni which);
 // root/<component>/<component>.cfg; when it does not exist, says so and ends the program.
 QString GetCFGPath(Context& ctx);
 // root/<component>/<component>.mdb, not tested.

@@ -23,7 +23,7 @@ void resizeMachines(QStringList& machines, int upper)
 void GetExistingMachines(Context& ctx, const QString& ConfigIni)
 {
     Handler h(ctx, QStringLiteral("GetExistingMachines"));
-    h([&] { ctx.project.ProgramIniPath = GetProgramIniPath(ctx, 1); });
+    h([&] { ctx.project.ProgramIniPath = GetProgramIniPath(ctx, ProgramIni::Read); });
     QStringList& machines = ctx.project.ExistingMachines;
     if (ctx.mode.IntegratedMode) {
         if (ConfigIni.isEmpty() || !platform::fileExists(ConfigIni))
@@ -31,8 +31,7 @@ void GetExistingMachines(Context& ctx, const QString& ConfigIni)
         for (int i = 1; i <= 5; ++i) {
             QString name;
             h([&] {
-                name = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("NameM%1").arg(i), ConfigIni, true,
-                                     false);
+                name = LoadIniString(ctx, QStringLiteral("Common"), QStringLiteral("NameM%1").arg(i), ConfigIni);
             });
             if (name.isEmpty() || name == QLatin1String("-"))
                 break;
@@ -44,13 +43,13 @@ void GetExistingMachines(Context& ctx, const QString& ConfigIni)
     qint16 n = 0;
     h([&] {
         n = LoadIniInteger(ctx, QStringLiteral("Project"), QStringLiteral("NumberOfMachines"),
-                           ctx.project.ProgramIniPath, false, false);
+                           ctx.project.ProgramIniPath);
     });
     for (int i = 1; i <= n; ++i) {
         resizeMachines(machines, i);
         h([&] {
             machines[i] = LoadIniString(ctx, QStringLiteral("Machine%1").arg(i), QStringLiteral("MachineName"),
-                                        ctx.project.ProgramIniPath, false, false);
+                                        ctx.project.ProgramIniPath);
         });
     }
 }
@@ -60,8 +59,7 @@ QString GetValidMachines(Context& ctx)
     Handler h(ctx, QStringLiteral("GetValidMachines"));
     QString result;
     h([&] {
-        result = LoadIniString(ctx, QStringLiteral("Project"), QStringLiteral("ValidMachines"), GetCFGPath(ctx), true,
-                               false);
+        result = LoadIniString(ctx, QStringLiteral("Project"), QStringLiteral("ValidMachines"), GetCFGPath(ctx));
     });
     return result;
 }
@@ -73,7 +71,7 @@ QStringList GetAdditionalFieldsMDB(Context& ctx)
     QString s;
     h([&] {
         s = LoadIniString(ctx, QStringLiteral("Project"), QStringLiteral("DataBaseAdditionalFields"),
-                          GetCFGPath(ctx), false, false);
+                          GetCFGPath(ctx));
     });
     // The field "part" always comes first.
     s = s.isEmpty() ? QStringLiteral("part") : QStringLiteral("part,") + s;

@@ -35,4 +35,18 @@ enum DbErrorNumber : int {
     DbErrEngineBase = 3000,        // plus the SQLite result code
 };
 
+// The failures the layer and its callers raise, each text written once.
+inline DbError objectClosed()
+{
+    return DbError(DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+}
+inline DbError itemNotFound()
+{
+    return DbError(DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+}
+inline DbError noTable(const QString& table)
+{
+    return DbError(DbErrNoTable, QStringLiteral("The engine cannot find the input table or query '%1'.").arg(table));
+}
+
 } // namespace platform

@@ -136,26 +136,44 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         return fail(QStringLiteral("Cannot replace"), -1);
     // The rename itself reaches the disk with the folder's entry.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    syncToDisk(info.absolutePath());
     return true;
 }
 
-bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
+std::optional<QByteArray> readWholeFile(const QString& path, QString* error)
 {
-    QFile in(resolvePath(from));
+    QFile in(resolvePath(path));
     QByteArray bytes;
     if (in.open(QIODevice::ReadOnly))
         bytes = in.readAll();
     if (!in.isOpen() || in.error() != QFileDevice::NoError) {
         if (error)
-            *error = QStringLiteral("Cannot read \"%1\" (%2)").arg(from, in.errorString());
-        return false;
+            *error = QStringLiteral("Cannot read \"%1\" (%2)").arg(path, in.errorString());
+        return std::nullopt;
     }
-    return writeFileAtomically(to, bytes, error);
+    return bytes;
+}
+
+bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
+{
+    const std::optional<QByteArray> bytes = readWholeFile(from, error);
+    const bool created = !QFileInfo::exists(resolvePath(to));
+    if (!bytes || !writeFileAtomically(to, *bytes, error))
+        return false;
+    // A new copy has the permissions of its original (a program stays executable).
+    if (created)
+        QFile::setPermissions(resolvePath(to), QFile::permissions(resolvePath(from)));
+    return true;
+}
+
+bool syncToDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 void removeLeftovers(const QString& path)

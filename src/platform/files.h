@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace platform {
 
@@ -30,8 +33,16 @@ QStringList listFiles(const QString& folder, const QString& pattern);
 // false is returned with the reason, naming the file, in *error when given.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-// Replaces the file at `to` by a copy of `from`, written as above.
+// Replaces the file at `to` by a copy of `from`, written as above; a new file gets the permissions
+// of `from`. The one copy of the program.
 bool replaceFileByCopy(const QString& from, const QString& to, QString* error = nullptr);
+
+// The whole content of a file (resolved as above); none, with the reason naming the file in
+// *error when given, when it cannot be read to its end.
+std::optional<QByteArray> readWholeFile(const QString& path, QString* error = nullptr);
+
+// Syncs a file, or a folder's entries, to disk. False when it cannot be opened or synced.
+bool syncToDisk(const QString& path);
 
 // Removes the temporary files a killed run may have left beside a file: "<name>.*.converting",
 // ".<name>.*.tmp" and ".<name>.machinecopy.*".

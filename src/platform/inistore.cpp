@@ -165,10 +165,7 @@ std::optional<QByteArray> readFile(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(resolvePath(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    return readWholeFile(path);
 }
 
 IniWriteBatch* g_batch = nullptr; // the open batch, if any

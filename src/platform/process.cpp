@@ -39,6 +39,15 @@ QString SystemProcess::firstEnvironmentEntry() const
     return (environ && environ[0]) ? QString::fromLocal8Bit(environ[0]) : QString();
 }
 
+void Process::printError(const QString& line) const
+{
+    QString text = line;
+    text.replace(QLatin1String("\n\r"), QLatin1String(" ")).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(exeName()), qPrintable(text));
+    std::fflush(stderr);
+}
+
 void SystemProcess::endProgram(int code)
 {
     // Every file the program writes is closed after each write and every database write runs in

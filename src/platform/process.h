@@ -32,6 +32,9 @@ public:
     // The first entry of the process environment ("name=value"), empty when there is none.
     virtual QString firstEnvironmentEntry() const = 0;
     virtual Version version() const { return programVersion(); }
+    // Writes a failure to standard error as one line, "<exe name>: <line>": the one place the
+    // program's failures reach standard error.
+    virtual void printError(const QString& line) const;
     // Ends the program at once; never returns.
     [[noreturn]] virtual void endProgram(int code) = 0;
 };

@@ -271,7 +271,7 @@ void Database::close()
 const std::shared_ptr<Connection>& Database::connection() const
 {
     if (!m_conn)
-        throw DbError(DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+        throw objectClosed();
     return m_conn;
 }
 
@@ -308,14 +308,14 @@ TableDef Database::tableDef(const QString& name) const
     while (st.step())
         def.fields.push_back(fieldFromDeclared(st.value(0).toString(), st.value(1).toString()));
     if (def.fields.empty())
-        throw DbError(DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+        throw itemNotFound();
     return def;
 }
 
 void Database::deleteTableDef(const QString& name)
 {
     if (!hasTableDef(name))
-        throw DbError(DbErrItemNotFound, QStringLiteral("Item not found in this collection."));
+        throw itemNotFound();
     execute(QStringLiteral("DROP TABLE ") + quoteIdentifier(name));
 }
 
@@ -435,7 +435,7 @@ Transaction::~Transaction()
 void Transaction::commit()
 {
     if (!m_conn)
-        throw DbError(DbErrObjectClosed, QStringLiteral("Object invalid or no longer set."));
+        throw objectClosed();
     auto conn = std::move(m_conn);
     const int rc = sqlite3_exec(conn->db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {

@@ -53,7 +53,7 @@ void CheckBoxHelpInfo(environment::Context& ctx, HelpState& help, const Control&
     }
     auto* box = qobject_cast<QCheckBox*>(checkBox.widget);
     if (!box)
-        environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+        environment::raise(environment::ErrTypeMismatch);
     {
         // The flag lives only as long as the reset, also when the reset raises no notification
         // or fails, so that it can never swallow a later click.

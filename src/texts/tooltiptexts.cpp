@@ -49,7 +49,7 @@ QString controlKey(const Control& c, bool arrayMember)
     QString key = c.name;
     if (arrayMember) {
         if (c.index < 0)
-            environment::raise(environment::ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
+            environment::raise(environment::ErrInvalidCall);
         key += QString::number(c.index);
     }
     return key + QLatin1Char('_') + c.tag;
@@ -58,7 +58,7 @@ QString controlKey(const Control& c, bool arrayMember)
 QWidget* widgetOf(const Control& c)
 {
     if (!c.widget)
-        environment::raise(91, QStringLiteral("Object variable or With block variable not set"));
+        environment::raise(environment::ErrObjectNotSet);
     return c.widget;
 }
 
@@ -69,7 +69,7 @@ QString captionOf(const Control& c)
         return label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(w))
         return button->text();
-    environment::raise(438, QStringLiteral("Object doesn't support this property or method"));
+    environment::raise(environment::ErrNoSuchMember);
 }
 
 void setCaption(const Control& c, const QString& text)
@@ -80,7 +80,7 @@ void setCaption(const Control& c, const QString& text)
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(text);
     else
-        environment::raise(438, QStringLiteral("Object doesn't support this property or method"));
+        environment::raise(environment::ErrNoSuchMember);
 }
 
 struct Walk {
@@ -91,7 +91,7 @@ struct Walk {
 
     QString read(const QString& key) const
     {
-        return environment::LoadIniString(ctx, lang, key, file, false, false);
+        return environment::LoadIniString(ctx, lang, key, file);
     }
     void write(const QString& key, const QString& value) const
     {
@@ -116,7 +116,7 @@ struct Walk {
 
         // A line has no help number; asking for it fails, and with it the rest of the line's handling.
         if (c.kind == ControlKind::Line)
-            environment::raise(438, QStringLiteral("Object doesn't support this property or method"));
+            environment::raise(environment::ErrNoSuchMember);
         if (c.helpNumber != 0) {
             const int n = environment::checkIndex(c.helpNumber, 1, kMaxHelpNumber);
             const QString helpKey = QStringLiteral("Help%1").arg(n);
@@ -151,7 +151,7 @@ QString GetLanguage(Context& ctx)
     QString code;
     h([&] {
         file = languageFilePath(ctx);
-        code = environment::LoadIniString(ctx, section, section, file, false, false);
+        code = environment::LoadIniString(ctx, section, section, file);
     });
     if (!code.isEmpty())
         return code;
@@ -177,8 +177,7 @@ void LoadToolTipTexts(Context& ctx, ControlRegistry& controls, HelpState& help)
     // texts read.
     if (!batch.commit()) {
         environment::Handler(ctx, QStringLiteral("LoadToolTipTexts"))
-            .report(environment::RunTimeError(environment::ErrFileAccess,
-                                              QStringLiteral("Path/File access error: ") + languageFilePath(ctx)));
+            .report(environment::runTimeError(environment::ErrFileAccess, languageFilePath(ctx)));
     }
 }
 

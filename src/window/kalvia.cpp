@@ -73,6 +73,7 @@ void Kalvia::Form_Load()
     });
     h([&] { environment::GetExistingMachines(m_ctx, m_state.QelConfigIniPath); });
     h([&] { SetupUserInterFace(); });
+    m_failuresAtLoad = m_ctx.failuresReported;
     if (!m_ctx.mode.SilentMode) {
         h([&] { CommandOK->setEnabled(true); });
         h([&] { CommandCancel->setEnabled(true); });
@@ -87,26 +88,25 @@ void Kalvia::SetupUserInterFace()
     m_settingUp = true;
     h([&] { environment::GetValidMachines(m_ctx); }); // its value plays no part here
     QString iniFile;
-    h([&] { iniFile = environment::GetProgramIniPath(m_ctx, 1); });
+    h([&] { iniFile = environment::GetProgramIniPath(m_ctx, environment::ProgramIni::Read); });
     const QString project = QStringLiteral("Project");
     h([&] {
         m_state.Resolution =
-            environment::LoadIniString(m_ctx, project, QStringLiteral("Resolution"), iniFile, false, false);
+            environment::LoadIniString(m_ctx, project, QStringLiteral("Resolution"), iniFile);
     });
     // The tab the strip carries in the layout.
     h([&] { TabStripMachine->removeTab(0); });
     h([&] {
         MitFehler->setChecked(
-            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithFault"), iniFile, false, false));
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithFault"), iniFile));
     });
     h([&] {
         MitVorauswahl->setChecked(
-            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithMenu"), iniFile, false, false));
+            environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ServoWithMenu"), iniFile));
     });
     qint16 withType = 0;
     h([&] {
-        withType = environment::LoadIniInteger(m_ctx, project, QStringLiteral("ServoWithMachineType"), iniFile, false,
-                                               false);
+        withType = environment::LoadIniInteger(m_ctx, project, QStringLiteral("ServoWithMachineType"), iniFile);
     });
     if (m_ctx.mode.IntegratedMode)
         withType = 1;
@@ -118,7 +118,7 @@ void Kalvia::SetupUserInterFace()
         bool served = false;
         h([&] {
             served = environment::LoadIniBoolean(m_ctx, project, QStringLiteral("ForMachine%1").arg(m),
-                                                 environment::GetCFGPath(m_ctx), false, false);
+                                                 environment::GetCFGPath(m_ctx));
         });
         if (!served)
             continue;
@@ -136,7 +136,7 @@ void Kalvia::SetupUserInterFace()
 
     h([&] {
         if (TabStripMachine->count() < 1)
-            environment::raise(environment::ErrInvalidCall, QStringLiteral("Invalid procedure call or argument"));
+            environment::raise(environment::ErrInvalidCall);
         TabStripMachine->setCurrentIndex(0);
     });
     m_settingUp = false;
@@ -166,6 +166,9 @@ void Kalvia::CommandOK_Click()
 void Kalvia::CloseMe()
 {
     Handler h(m_ctx, QStringLiteral("CloseMe"));
+    // What the editing reported (an input refused and then corrected, a run declined) is no
+    // failure of this run.
+    const int whileEditing = m_ctx.failuresReported - m_failuresAtLoad;
     h([&] { QCoreApplication::processEvents(); });
     h([&] { setCursor(Qt::WaitCursor); });
     database::ClosingRunOutcome outcome;
@@ -180,14 +183,16 @@ void Kalvia::CloseMe()
     }
     if (m_ctx.mode.SilentMode && !outcome.reportPath.isEmpty()) {
         platform::appendLine(environment::serviceLogPath(m_ctx),
-                             m_ctx.process.exeName() + QStringLiteral(": PRESET_DEFS regenerated, %1 tuned limits lost; report: ")
-                                                           .arg(outcome.limitsLost) +
+                             m_ctx.process.exeName() + QStringLiteral(": PRESET_DEFS regenerated, %1 lost; report: ")
+                                                           .arg(database::counted(outcome.limitsLost,
+                                                                                  QStringLiteral("tuned limit"),
+                                                                                  QStringLiteral("tuned limits"))) +
                                  outcome.reportPath);
     }
     int result = 0;
     if (!h([&] { result = WriteInputs(); }) || result == 1)
-        environment::EndProgram(m_ctx, m_ctx.failuresReported > 0 ? platform::ExitDoneWithFailures
-                                                                   : platform::ExitClosingRunDone);
+        environment::EndProgram(m_ctx, m_ctx.failuresReported - whileEditing > 0 ? platform::ExitDoneWithFailures
+                                                                                  : platform::ExitClosingRunDone);
 }
 
 void Kalvia::CommandCancel_Click()

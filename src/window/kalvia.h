@@ -145,6 +145,7 @@ private:
     texts::HelpState m_help;
     texts::ControlRegistry m_controls;
     bool m_settingUp = true;  // tab-switch notifications are blocked until the setup calls the switch
+    int m_failuresAtLoad = 0; // failures reported until the window was set up
     bool m_closingRun = false; // set once the closing run has started
     QWidget* m_focusedCombo = nullptr; // the combo box that has the focus among the window's controls
     QString m_lastServoPicture;        // path of the picture the small preview last handled

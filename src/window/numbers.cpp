@@ -91,7 +91,7 @@ qint16 wholeInteger(const QString& text)
     const QString trimmed = text.trimmed();
     double value = 0;
     if (trimmed.isEmpty() || readNumber(trimmed, value) != trimmed.size())
-        environment::raise(environment::ErrTypeMismatch, QStringLiteral("Type mismatch"));
+        environment::raise(environment::ErrTypeMismatch);
     return roundToInt16(value);
 }
 

@@ -64,10 +64,9 @@ void buildPictureList(environment::Context& ctx, environment::EditingState& stat
         }
     }
     if (leftOut > 0) {
-        h.report(environment::RunTimeError(
+        h.report(environment::runTimeError(
             environment::ErrSubscript,
-            QStringLiteral("Subscript out of range: more than %1 servo pictures for machine %2; %3 not listed, "
-                           "starting with %4")
+            QStringLiteral("more than %1 servo pictures for machine %2; %3 not listed, starting with %4")
                 .arg(kMaxPictures)
                 .arg(ctx.project.ExistingMachines.value(m))
                 .arg(leftOut)

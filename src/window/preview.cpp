@@ -75,8 +75,8 @@ void Kalvia::ShowServoPicture(const QString& path)
         clearServoPic();
         m_lastServoPicture.clear();
         if (!platform::fileExists(path))
-            environment::raise(environment::ErrFileNotFound, QStringLiteral("File not found: ") + path);
-        environment::raise(481, QStringLiteral("Invalid picture: ") + path);
+            environment::raise(environment::ErrFileNotFound, path);
+        environment::raise(environment::ErrInvalidPicture, path);
     }
     // The enlarged view holds the picture and sizes itself to it, border included.
     PictureServo->setPixmap(QPixmap::fromImage(picture));

@@ -36,7 +36,7 @@ bool slotFits(Handler& h, int s)
 {
     if (s <= kMaxSlots)
         return true;
-    h.report(environment::RunTimeError(environment::ErrSubscript, QStringLiteral("Subscript out of range")));
+    h.report(environment::runTimeError(environment::ErrSubscript));
     return false;
 }
 
@@ -48,11 +48,11 @@ void readMachineKeys(environment::Context& ctx, environment::EditingState& state
     const QString section = machineSection(m);
     if (!h([&] {
             state.NumberOfServos[environment::checkIndex(m, 1, kMaxMachines)] =
-                LoadIniInteger(ctx, section, QStringLiteral("NumberOfServos"), iniFile, false, false);
+                LoadIniInteger(ctx, section, QStringLiteral("NumberOfServos"), iniFile);
         }))
         return; // a machine without a place in the tables gets no data
     h([&] {
-        const QString text = environment::LoadIniString(ctx, section, QStringLiteral("NumberOfServos"), iniFile, false, false);
+        const QString text = environment::LoadIniString(ctx, section, QStringLiteral("NumberOfServos"), iniFile);
         bool number = false;
         const qint64 value = text.trimmed().toLongLong(&number);
         if (number && value != qint16(value))
@@ -63,10 +63,10 @@ void readMachineKeys(environment::Context& ctx, environment::EditingState& state
         if (!slotFits(h, s))
             continue;
         const auto integer = [&](const char* key) {
-            return LoadIniInteger(ctx, section, slotKey(key, s), iniFile, false, false);
+            return LoadIniInteger(ctx, section, slotKey(key, s), iniFile);
         };
         const auto boolean = [&](const char* key) {
-            return LoadIniBoolean(ctx, section, slotKey(key, s), iniFile, false, false);
+            return LoadIniBoolean(ctx, section, slotKey(key, s), iniFile);
         };
         h([&] { state.Servo[m][s] = integer("Servo"); });
         h([&] { state.Diag2Servo[m][s] = boolean("Diag2Servo"); });
@@ -104,13 +104,12 @@ int Kalvia::WriteInputs()
 {
     Handler h(m_ctx, QStringLiteral("WriteInputs"));
     QString file;
-    h([&] { file = environment::GetProgramIniPath(m_ctx, 2); });
+    h([&] { file = environment::GetProgramIniPath(m_ctx, environment::ProgramIni::Write); });
     if (file.isEmpty()) {
         // Without the installation's project INI file there is nowhere to write the configuration:
         // say so, write nothing anywhere, and let the run end as after a write.
-        h.report(environment::RunTimeError(
+        h.report(environment::runTimeError(
             environment::ErrFileNotFound,
-            QStringLiteral("File not found: ") +
                 platform::joinPath(environment::installationRoot(m_ctx), QStringLiteral("parameter/Program.ini")) +
                 QStringLiteral(" - the servo configuration was not saved")));
         return 1;
@@ -138,7 +137,7 @@ int Kalvia::WriteInputs()
     });
     h([&] {
         if (!batch.commit())
-            environment::raise(75, QStringLiteral("Path/File access error: ") + file);
+            environment::raise(environment::ErrFileAccess, file);
     });
     const int result = 1;
     h([&] { environment::WriteEditInfo(m_ctx); });

@@ -107,7 +107,9 @@ TEST_F(ClosingRun, TunedLimitsReachTheFirstRecordWithTheSameKey)
                            "M1.S3.Say\"Hi\"|0|0|5|0|5|1", "M1.S7.Speed|0|0|100|0|100|1", "M1.S7.Status|3|49|150|50|149|3",
                            "M1.S7.Status|4|0|1|0|1|1", "M1.S7.Say\"Hi\"|0|59|160|60|159|3"}));
     EXPECT_EQ(outcome.limitsTakenOver, 5);
-    EXPECT_EQ(outcome.recordsPerMachine.value("M1"), 8);
+    ASSERT_EQ(outcome.machines.size(), 1);
+    EXPECT_EQ(outcome.machines[0].name, "M1");
+    EXPECT_EQ(outcome.machines[0].records, 8);
     // The component database is the finished template, without index.
     EXPECT_EQ(rows(inst.path(kTemplate), "SELECT * FROM PRESET_DEFS"), component("SELECT * FROM PRESET_DEFS"));
     EXPECT_EQ(component("SELECT count(*) FROM sqlite_schema WHERE type = 'index'"), QStringList{"0"});
@@ -308,7 +310,7 @@ TEST_F(ClosingRun, WindowRunAsksBeforeTunedLimitsAreLost)
     const QList<QByteArray> before = databases();
     inst.messages.expect(Answer::No);
     EXPECT_TRUE(run().declined);
-    EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("1 parameters lose their tuned limits"));
+    EXPECT_TRUE(inst.messages.boxes.at(0).text.startsWith("1 parameter loses its tuned limits: its servo"));
     EXPECT_TRUE(inst.messages.boxes.at(0).text.contains(inst.path("ServoView/ServoView_Report.txt")));
     EXPECT_TRUE(databases() == before);
     EXPECT_FALSE(inst.exists("ServoView/ServoView_Report.txt") || inst.exists("ServoView/backup"));

@@ -36,7 +36,8 @@ protected:
             generated.cells.insert(generated.cells.end(), row.begin(), row.end());
             ++generated.rows;
         }
-        const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated);
+        database::TakeoverLists lists;
+        const int n = database::TakeoverMachineCopyMDBData(inst.context, *db, table, generated, lists);
         EXPECT_FALSE(table.has_value());
         db->execute("DELETE FROM PRESET_DEFS");
         environment::Handler h(inst.context, "CreateRecordSets");

@@ -41,22 +41,22 @@ TEST(Paths, ProjectFilesInSaveAndRestore)
     inst.write("project/ServoView/ServoView.mdb", "x");
     const QString installed = inst.path("parameter/Program.ini"), ini = inst.path("parameter/qelconfiguration.ini");
     setSaveAndRestore(inst, inst.path("project"));
-    EXPECT_EQ(GetProgramIniPath(inst.context, 1), installed); // standalone
+    EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Read), installed); // standalone
     inst.context.mode.IntegratedMode = true;
     for (const char* folder : {"project", "project/"}) {
         setSaveAndRestore(inst, inst.path(folder));
-        EXPECT_EQ(GetProgramIniPath(inst.context, 1), inst.path("project/parameter/program.ini")) << folder;
-        EXPECT_EQ(GetProgramIniPath(inst.context, 2), installed) << folder;
+        EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Read), inst.path("project/parameter/program.ini")) << folder;
+        EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Write), installed) << folder;
         EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), inst.path("project/ServoView/ServoView.mdb")) << folder;
     }
     setSaveAndRestore(inst, inst.path("elsewhere")); // a project folder without the files
-    EXPECT_EQ(GetProgramIniPath(inst.context, 1), QString());
+    EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Read), QString());
     EXPECT_EQ(GetPathMachineCopyMDB(inst.context, ini), QString());
     EXPECT_EQ(GetPathMachineCopyMDB(inst.context, QString()), QString());
     QFile::remove(ini);
-    EXPECT_EQ(GetProgramIniPath(inst.context, 1), QString());
+    EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Read), QString());
     QFile::remove(installed);
-    EXPECT_EQ(GetProgramIniPath(inst.context, 2), QString());
+    EXPECT_EQ(GetProgramIniPath(inst.context, ProgramIni::Write), QString());
 }
 
 TEST(Paths, MissingConfigurationEndsTheProgram)

@@ -5,6 +5,7 @@
 #include "support/printing.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -22,12 +23,14 @@ public:
     QString arguments;
     QString environmentEntry = QStringLiteral("USERNAME=abc");
     platform::Version ver{1, 0, 0};
+    mutable QStringList printed; // the lines the program wrote to standard error
 
     QString exeFolder() const override { return folder; }
     QString exeName() const override { return name; }
     QString commandLine() const override { return arguments; }
     QString firstEnvironmentEntry() const override { return environmentEntry; }
     platform::Version version() const override { return ver; }
+    void printError(const QString& line) const override { printed << line; }
     [[noreturn]] void endProgram(int code) override { throw ProgramEnded{code}; }
 };
 

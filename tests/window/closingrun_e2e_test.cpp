@@ -282,12 +282,16 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
     has("Lost: 2 previous records");
     has("\r\n  machine_type=Filler var_name=Filler.Servo12.Word.Status offset_or_bitno=3 abs_min=0 abs_max=1 min=0 max=1 "
         "pass=0\r\n");
-    has("Not matched: 1 previous records");
+    has("Not matched: 1 previous record has no complete key");
     has("\r\n  machine_type=Filler var_name=Filler.Servo3.Loose offset_or_bitno=(none) abs_min=1 abs_max=2 min=3 max=4 pass=5\r\n");
-    has("Duplicates: 1 previous records");
+    has("Duplicates: 1 previous record had a key");
     has("\r\n  dropped:  machine_type=Filler var_name=Filler.Servo3.TorqueLimit offset_or_bitno=0 abs_min=0 abs_max=300 min=10 "
         "max=120 pass=3\r\n  taken:    machine_type=Filler var_name=Filler.Servo3.TorqueLimit offset_or_bitno=0 abs_min=0 "
         "abs_max=300 min=11 max=121 pass=2\r\n");
+    const QString takenOver = report.mid(report.indexOf("\r\nTaken over: 6 previous records gave their limits"));
+    EXPECT_TRUE(takenOver.contains("\r\n  machine_type=Filler var_name=Filler.Servo3.TorqueLimit offset_or_bitno=0 "
+                                   "abs_min=0 abs_max=300 min=11 max=121 pass=2\r\n"));
+    EXPECT_EQ(takenOver.count("\r\n  machine_type="), 6);
     EXPECT_EQ(rows(inst.path(kComponent), "SELECT min FROM PRESET_DEFS WHERE var_name = 'Filler.Servo3.TorqueLimit'"),
               QStringList{"11"});
     EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost; report: " + inst.path(kReport).toUtf8()));
@@ -338,7 +342,7 @@ TEST(ClosingRunProgram, DryRunChangesNothingAndPrintsTheReport)
     QByteArray printed;
     // The integrated preview answers its questions as a user going on would, and needs no display.
     for (const char* mode : {"/EXTERNAL=QELCFG", ""}) {
-        const Ran dry = run(inst, {"--dry-run", mode});
+        const Ran dry = run(inst, *mode ? QStringList{"--dry-run", mode} : QStringList{"--dry-run"});
         EXPECT_EQ(dry.code, 0) << mode;
         printed = dry.out;
         EXPECT_TRUE(printed.contains(*mode ? ", integrated start," : ", silent start,")) << printed.toStdString();

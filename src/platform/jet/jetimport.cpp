@@ -2,6 +2,7 @@
 
 #include "platform/jet/isolatedrun_p.h"
 #include "platform/jet/jetreader_p.h"
+#include "platform/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,16 +41,6 @@ std::chrono::milliseconds readerTimeLimit(const QString& jetPath)
     return std::chrono::seconds(60 + 5 * mebibytes);
 }
 
-bool syncPath(const QString& path, int flags)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 void removeDatabase(const QString& path)
 {
     QFile::remove(path);
@@ -70,7 +61,7 @@ JetImportResult convertInto(const QString& jetPath, const QString& target)
         return result;
     }
     // The writer skipped its own syncs; the file must be on disk before it can replace anything.
-    if (!syncPath(target, O_RDONLY)) {
+    if (!syncToDisk(target)) {
         const int e = errno;
         removeDatabase(target);
         result.message = cannotConvert(jetPath, QStringLiteral("the new database \"%1\" cannot be saved (%2)")
@@ -79,69 +70,6 @@ JetImportResult convertInto(const QString& jetPath, const QString& target)
     }
     result.ok = true;
     return result;
-}
-
-bool sameContent(const QString& a, const QString& b)
-{
-    QFile fa(a);
-    QFile fb(b);
-    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
-        return false;
-    while (!fa.atEnd()) {
-        const QByteArray chunk = fa.read(1 << 16);
-        if (chunk.isEmpty() || chunk != fb.read(chunk.size()))
-            return false;
-    }
-    return true;
-}
-
-// Copies from to a new file to (never replacing one), with the same mode and times.
-bool copyExclusive(const QString& from, const QString& to, int& error)
-{
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        error = errno;
-        return false;
-    }
-    struct stat st {};
-    ::fstat(in, &st);
-    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                           st.st_mode & 07777);
-    if (out < 0) {
-        error = errno;
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buf[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? w : 0;
-        }
-        if (!ok)
-            break;
-    }
-    error = ok ? 0 : (errno ? errno : EIO);
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    ok = ok && ::futimens(out, times) == 0 && ::fsync(out) == 0;
-    if (!ok && error == 0)
-        error = errno;
-    ::close(out);
-    ::close(in);
-    if (!ok)
-        ::unlink(QFile::encodeName(to).constData());
-    return ok;
 }
 
 // Device, inode, size and modification time: what tells whether a file was changed or replaced.
@@ -156,6 +84,36 @@ std::optional<std::array<qint64, 5>> identify(const QString& path)
 }
 
 } // namespace
+
+QString keepJetOriginal(const QString& path, QString* error, bool* created)
+{
+    const std::optional<QByteArray> bytes = readWholeFile(path, error);
+    if (!bytes)
+        return {};
+    for (int n = 1; n <= 999; ++n) {
+        const QString candidate = n == 1 ? path + QStringLiteral(".jet") : path + QStringLiteral(".%1.jet").arg(n);
+        const QByteArray name = QFile::encodeName(candidate);
+        struct stat st {};
+        if (::lstat(name.constData(), &st) == 0) {
+            // An earlier conversion of the same file already kept it.
+            if (S_ISREG(st.st_mode) && readWholeFile(candidate) == bytes)
+                return candidate;
+            continue;
+        }
+        // A hard link keeps the original's bytes, times and permissions and never replaces a
+        // file; where the file system has none, a copy.
+        if (::link(QFile::encodeName(path).constData(), name.constData()) != 0 &&
+            !replaceFileByCopy(path, candidate, error)) {
+            *error = QStringLiteral("the original cannot be kept as \"%1\" (%2)").arg(candidate, *error);
+            return {};
+        }
+        if (created)
+            *created = true;
+        return candidate;
+    }
+    *error = QStringLiteral("no free name is left to keep the original under");
+    return {};
+}
 
 JetConversion::JetConversion(const QString& path) : m_path(path)
 {
@@ -235,39 +193,11 @@ JetImportResult JetConversion::commit()
     // The converted database takes over the original's permissions.
     QFile::setPermissions(m_temp, QFile::permissions(m_path));
 
-    QString kept;
     bool created = false;
-    for (int n = 1; n <= 999 && kept.isEmpty(); ++n) {
-        const QString candidate = n == 1 ? m_path + QStringLiteral(".jet")
-                                         : m_path + QStringLiteral(".%1.jet").arg(n);
-        const QByteArray name = QFile::encodeName(candidate);
-        struct stat st {};
-        if (::lstat(name.constData(), &st) == 0) {
-            // An earlier conversion of the same file already kept it.
-            if (S_ISREG(st.st_mode) && sameContent(m_path, candidate))
-                kept = candidate;
-            continue;
-        }
-        // A hard link keeps the original's bytes, times and permissions and never replaces a file.
-        if (::link(QFile::encodeName(m_path).constData(), name.constData()) == 0) {
-            kept = candidate;
-            created = true;
-            continue;
-        }
-        if (errno == EEXIST)
-            continue;
-        int error = 0;
-        if (copyExclusive(m_path, candidate, error)) {
-            kept = candidate;
-            created = true;
-            continue;
-        }
-        if (error == EEXIST)
-            continue;
-        return failed(QStringLiteral("the original cannot be kept as \"%1\" (%2)").arg(candidate, errnoText(error)));
-    }
+    QString why;
+    const QString kept = keepJetOriginal(m_path, &why, &created);
     if (kept.isEmpty())
-        return failed(QStringLiteral("no free name is left to keep the original under"));
+        return failed(why);
 
     if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_path).constData()) != 0) {
         const int e = errno;
@@ -275,7 +205,7 @@ JetImportResult JetConversion::commit()
             QFile::remove(kept);
         return failed(QStringLiteral("the converted database cannot take its place (%1)").arg(errnoText(e)));
     }
-    syncPath(QFileInfo(m_path).absolutePath(), O_RDONLY | O_DIRECTORY);
+    syncToDisk(QFileInfo(m_path).absolutePath());
     m_committed = true;
     m_kept = kept;
     m_temp.clear();

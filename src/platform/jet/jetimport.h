@@ -17,6 +17,12 @@ struct JetImportResult {
     QString keptOriginal;
 };
 
+// Keeps the Jet file at path beside itself as "<file name>.jet", never overwriting another file:
+// when that name holds the same bytes it already is the kept copy, otherwise "<file name>.2.jet"
+// (.3.jet, ...) is taken. Returns where it is kept; empty, with the reason in *error, when it
+// cannot be kept. *created, when given, is set when a new file was made.
+QString keepJetOriginal(const QString& path, QString* error, bool* created = nullptr);
+
 // An in-place conversion of a Jet file into an SQLite database, in two steps, so that a caller
 // can work on the converted database and replace the original only when its own work is complete.
 //
