@@ -1,13 +1,18 @@
+#include "database/backup.h"
 #include "database/closingrun.h"
 #include "fixtures.h"
 #include "platform/files.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <memory>
 #include <optional>
@@ -323,4 +328,49 @@ TEST_F(ClosingRun, WindowRunAsksBeforeTunedLimitsAreLost)
     const QStringList backups = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(backups.size(), 1);
     EXPECT_EQ(inst.read("ServoView/backup/" + backups[0] + "/ServoView.mdb"), before[1]);
+}
+
+// Each served machine has its own line in the report, whatever its records' machine_type says.
+TEST_F(ClosingRun, ReportCountsSlotsAndRecordsPerServedMachine)
+{
+    fixtures::makeDatabase(inst.path(kTemplate),
+                           {u"CREATE TABLE Source_PRESET_DEFS (%1)"_s.arg(fixtures::kTemplateColumns),
+                            "INSERT INTO Source_PRESET_DEFS VALUES " + QString(kTemplateRows).replace("'###machine'", "'SRV'")});
+    inst.writeIni("ServoView/ServoView.cfg", "[Project]\nForMachine1=true\nForMachine2=true\n");
+    inst.context.project.ExistingMachines = {QString(), "M1", "M2"};
+    state->NumberOfServos[2] = 1;
+    state->Servo[2][1] = 5;
+    const database::ClosingRunOutcome outcome = run();
+    EXPECT_EQ(outcome.recordsGenerated(), 12);
+    const QString report = QString::fromLatin1(inst.read("ServoView/ServoView_Report.txt"));
+    EXPECT_TRUE(report.contains("\r\nMachine M1: 2 slots configured, 8 records generated.\r\n"
+                                "Machine M2: 1 slot configured, 4 records generated.\r\n"))
+        << report.toStdString();
+}
+
+// A restore that fails half-way leaves every file as it was, one that was absent absent again.
+TEST(Backup, FailedRestoreLeavesEveryFileAsItWas)
+{
+    const QTemporaryDir dir;
+    const QString absent = dir.filePath("ServoView.cfg"), kept = dir.filePath("Program.ini");
+    support::writeFile(absent, "[Project]\r\n");
+    support::writeFile(kept, QByteArray(64 * 1024, 'x'));
+    QString why;
+    ASSERT_TRUE(database::makeBackup(dir.path(), {absent, kept}, "r.txt", "report", 1, 0, &why)) << why.toStdString();
+    QFile::remove(absent);
+    support::writeFile(kept, "now");
+    // A full disk: the small file is put back, the large one cannot be.
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = before;
+    limited.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool restored = database::restoreBackup(dir.path(), QString(), &why);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(restored);
+    EXPECT_TRUE(why.contains(kept)) << why.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(absent));
+    EXPECT_EQ(support::readFile(kept), "now");
 }

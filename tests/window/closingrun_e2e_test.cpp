@@ -207,7 +207,8 @@ TEST(Program, ShortNameOrNoDisplayEndsWithCodeTwo)
 TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
 {
     using Inst = const support::Installation&;
-    const struct { const char* fault; const char* said; std::function<void(Inst)> make; bool lock = false; long limit = -1; } cases[] = {
+    const struct { const char* fault; const char* said; std::function<void(Inst)> make; bool lock = false; long limit = -1;
+                   QString file = kComponent; } cases[] = {
         {"truncated to half", "\" is damaged", [](Inst i) { i.write(kComponent, i.read(kComponent).left(i.read(kComponent).size() / 2)); }},
         {"cut to 100 bytes", "\" is damaged", [](Inst i) { i.write(kComponent, i.read(kComponent).left(100)); }},
         {"header byte flipped", "\" is damaged", [](Inst i) { flipByte(i, 21); }},
@@ -216,6 +217,7 @@ TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
              flipByte(i, qint64(root - 1) * rows(i.path(kComponent), "PRAGMA page_size")[0].toInt());
          }},
         {"locked by another program", "\" is in use by another program", [](Inst) {}, true},
+        {"template locked by another program", "\")", [](Inst) {}, true, -1, kTemplate},
         {"program.ini names no machine", "\" keeps its", [](Inst i) { i.write(kProgramIni, QByteArray("\x00\x01\xff garbage\r\n", 14)); }},
         // a language file that lacks its texts, so the start has to write it too
         {"full disk", nullptr, [](Inst i) { i.writeIni("ServoTool/ServoView_Config.ini", "[Language]\nLanguage=DE\n"); }, false, 0},
@@ -228,13 +230,16 @@ TEST(ClosingRunProgram, RunThatCannotKeepTheLimitsWritesNothing)
         const QStringList before = state(inst, kLogs);
         std::optional<platform::Database> holder;
         if (c.lock)
-            holder.emplace(inst.path(kComponent)).execute("BEGIN EXCLUSIVE");
-        const int code = run(inst, kSilent, c.limit).code;
+            holder.emplace(inst.path(c.file)).execute("BEGIN EXCLUSIVE");
+        const Ran ran = run(inst, kSilent, c.limit);
+        const int code = ran.code;
         holder.reset();
         EXPECT_TRUE(c.said ? code == 2 : code == 2 || code == 3) << code;
         EXPECT_EQ(state(inst, kLogs), before);
         const QByteArray log = inst.read("QELcfglog.txt");
-        EXPECT_TRUE(!c.said || log.contains(inst.path(kComponent).toUtf8() + c.said)) << log.toStdString();
+        EXPECT_TRUE(!c.said || log.contains(inst.path(c.file).toUtf8() + c.said)) << log.toStdString();
+        // What no log could take is said on standard error.
+        EXPECT_TRUE(c.limit != 0 || ran.err.contains(": Fehler in ServoView / ")) << ran.err.toStdString();
     }
 }
 
@@ -382,4 +387,34 @@ TEST(ClosingRunWindow, NoToTheLossQuestionReturnsToEditing)
     EXPECT_EQ(support::endCode([&] { QTest::mouseClick(w.CommandOK, Qt::LeftButton); }), 0);
     EXPECT_TRUE(inst.read(kProgramIni).contains("\r\nNumberOfServos=2\r\n"));
     EXPECT_TRUE(inst.exists(kReport));
+}
+
+// An option does what it says or refuses with one line and code 2, changing nothing.
+TEST(Program, OptionsDoWhatTheySayOrRefuse)
+{
+    Demo inst;
+    ASSERT_EQ(run(inst, kSilent).code, 0);
+    const QString stamp = QDir(inst.path("ServoView/backup")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+    const QStringList before = state(inst);
+    const struct { QStringList args; const char* refused; } cases[] = {
+        {{"--restore", "/etc"}, "\"/etc\" is not a backup's stamp"},
+        {{"--restore", ""}, "\"\" is not a backup's stamp"},
+        {{"--restore", "20990101-000000"}, "There is no backup \"20990101-000000\""},
+        {{"--restore", stamp, "extra"}, "unexpected argument \"extra\""},
+        {{"--dry-run", "--restore"}, "the options --dry-run and --restore do not go together"},
+        {{"--help", "--version"}, "the options --help and --version do not go together"},
+        {{"--list-backups", "x"}, "unexpected argument \"x\""},
+        {{"--frobnicate"}, "unknown option \"--frobnicate\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Ran ran = run(inst, c.args);
+        EXPECT_EQ(ran.code, 2);
+        EXPECT_TRUE(ran.err.contains(c.refused) && ran.err.count('\n') == 1) << ran.err.toStdString();
+        EXPECT_TRUE(ran.out.isEmpty());
+        EXPECT_EQ(state(inst), before);
+    }
+    // The start options may stand beside an option.
+    EXPECT_EQ(run(inst, {"--restore", stamp, "/EXTERNAL=SILENT"}).code, 0);
+    EXPECT_TRUE(run(inst, {"--help"}).out.contains("(the newest 10 are kept)"));
 }

@@ -101,9 +101,14 @@ TEST_F(Editing, TabSwitchStoresTheTextForTheMachineLeft)
     EXPECT_TRUE(w->CheckZusatz[3]->isChecked());
 }
 
+// Also: an input refused while editing and then corrected is no failure of the run (exit code 0, not 3).
 TEST_F(Editing, OkStartsTheClosingRunOnce)
 {
     EXPECT_TRUE(w->CommandOK->isEnabled()); // enabled by the load
+    inst.messages.expect(Answer::Yes);
+    enter(w->ComboNrServos, u"abc"_s);
+    enter(w->ComboNrServos, u"3"_s);
+    ASSERT_EQ(inst.messages.boxes.size(), 1u);
     EXPECT_EQ(endCode([&] { w->CommandOK_Click(); }), 0);
     EXPECT_TRUE(w->closingRunStarted());
     EXPECT_FALSE(w->CommandOK->isEnabled());
