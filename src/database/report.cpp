@@ -117,12 +117,6 @@ QString reportText(const RunReport& report)
         lines << QStringLiteral("  dropped:") + recordLine(dropped) << QStringLiteral("  taken:  ") + recordLine(winner);
     if (t.duplicates.empty())
         lines << QStringLiteral("  none");
-    lines << QString();
-    list(QStringLiteral("Taken over: %1 their limits to generated records.")
-             .arg(counted(int(t.takenOver.size()), QStringLiteral("previous record gave"),
-                          QStringLiteral("previous records gave"))),
-         t.takenOver);
-    lines.removeLast(); // the text ends with the last list
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 

@@ -207,17 +207,15 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
             lists.notMatched.push_back(record);
             continue;
         }
-        const bool last = winner.value(*keys[j]) == j;
-        if (!last)
-            lists.duplicates.emplace_back(record, previous.records[winner.value(*keys[j])]);
+        const size_t last = winner.value(*keys[j]);
+        if (last != j)
+            lists.duplicates.emplace_back(record, previous.records[last]);
         const auto found = first.constFind(*keys[j]);
         if (found == first.constEnd()) {
-            if (last)
+            if (last == j)
                 lists.lost.push_back(record);
             continue;
         }
-        if (last)
-            lists.takenOver.push_back(record);
         for (int v = 0; v < 5; ++v)
             generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
         received.insert(*found);

@@ -36,7 +36,6 @@ struct TakeoverLists {
     std::vector<PreviousRecord> notMatched; // without a complete key (no offset_or_bitno)
     // A previous record whose key a later one also had: the later one's values were taken.
     std::vector<std::pair<PreviousRecord, PreviousRecord>> duplicates; // (dropped, winner)
-    std::vector<PreviousRecord> takenOver;  // gave their values to a generated record
 };
 
 // Reads PRESET_DEFS of the run's component database, whatever the order and letter case of its
