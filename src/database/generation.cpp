@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <optional>
 #include <limits>
@@ -87,9 +86,6 @@ private:
     // "###text", "###Servo" and "###parameter" of a text, once the record's offset_or_bitno has a
     // value.
     void replaceBitPlaceholders(QString& text);
-    // Whether every position in a text fits the 16 bits ReplaceSearchItem reports positions in:
-    // then no replacement in it can report an overflow.
-    static bool withinPositions(const QString& text) { return text.size() < std::numeric_limits<qint16>::max(); }
     QString replace(const QString& text, const QString& placeholder, const QString& by)
     {
         return ReplaceSearchItem(ctx, text, placeholder, by);
@@ -128,11 +124,6 @@ private:
     QString machineName;
     int machineNumber = 0;
     size_t row = 0; // of the template the record is made from
-    // What the machine's name makes of a template text is the same in every slot of the machine:
-    // made at its first slot and kept for the others (texts per template row and column,
-    // variable names in both forms per row).
-    std::vector<std::optional<QString>> machineTexts;
-    std::vector<std::optional<std::array<QString, 2>>> machineNames;
     QString servo;
     // The variable name in both systems' forms; a failing step leaves the previous record's.
     QString candidates[2];
@@ -191,8 +182,6 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
             continue;
         machineName = machines.at(m);
         machineNumber = m;
-        machineTexts.assign(templates.size() * size_t(out.columnCount()), std::nullopt);
-        machineNames.assign(templates.size(), std::nullopt);
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
             h.report(environment::runTimeError(environment::ErrSubscript));
@@ -238,14 +227,7 @@ void Generator::fillColumn(int f, int slot, const std::vector<QVariant>& values)
     if (kinds[size_t(f)] == ColumnKind::VarName) {
         value = varName(t->toString());
     } else {
-        std::optional<QString>& machineText = machineTexts[row * size_t(out.columnCount()) + size_t(f)];
-        if (machineText) {
-            value = *machineText;
-        } else {
-            value = replace(t->toString(), kMachinePlaceholder, machineName);
-            if (withinPositions(t->toString()))
-                machineText = value;
-        }
+        value = replace(t->toString(), kMachinePlaceholder, machineName);
         // A text without placeholders needs no bit number.
         if (value.contains(QLatin1Char('#')))
             h([&] { replaceBitPlaceholders(value); });
@@ -266,29 +248,18 @@ void Generator::replaceBitPlaceholders(QString& text)
 
 QString Generator::varName(const QString& templateValue)
 {
-    std::optional<std::array<QString, 2>>& machineStage = machineNames[row];
-    if (machineStage) {
-        candidates[0] = (*machineStage)[0];
-        candidates[1] = (*machineStage)[1];
-    } else {
-        // Kept for the machine's next slots only when no step failed or could report.
-        bool keep = withinPositions(templateValue);
-        for (int k = 0; k < 2; ++k) {
-            keep = h([&] {
-                const qint16 part = toWholeNumber(targetValue(partColumn));
-                const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
-                candidates[k] = replace(pattern, kVarNamePlaceholder, templateValue);
-                keep = keep && withinPositions(pattern) && withinPositions(candidates[k]);
-            }) && keep;
-        }
-        // Two passes on purpose: each replaces the first "###machine" only, and a name may carry
-        // one from its pattern and one from the template's value.
-        for (QString& candidate : candidates) {
-            candidate = replace(candidate, kMachinePlaceholder, machineName);
-            candidate = replace(candidate, kMachinePlaceholder, machineName);
-        }
-        if (keep)
-            machineStage = std::array<QString, 2>{candidates[0], candidates[1]};
+    for (int k = 0; k < 2; ++k) {
+        h([&] {
+            const qint16 part = toWholeNumber(targetValue(partColumn));
+            const QString& pattern = naming.VarNamePatterns[k][environment::checkIndex(part, 1, kMaxParts)];
+            candidates[k] = replace(pattern, kVarNamePlaceholder, templateValue);
+        });
+    }
+    // Two passes on purpose: each replaces the first "###machine" only, and a name may carry one
+    // from its pattern and one from the template's value.
+    for (QString& candidate : candidates) {
+        candidate = replace(candidate, kMachinePlaceholder, machineName);
+        candidate = replace(candidate, kMachinePlaceholder, machineName);
     }
     for (QString& candidate : candidates) {
         candidate = replace(candidate, kServoPlaceholder, servo);
