@@ -18,7 +18,6 @@
 
 #include <QFileInfo>
 
-#include <memory>
 #include <optional>
 
 namespace database {
@@ -28,32 +27,6 @@ namespace {
 const QString kQuote = QStringLiteral("\"");
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kSqlite = QStringLiteral("SQLite");
-
-// A database file as the run opens it: an SQLite file as it is, a Jet file through its
-// conversion into an SQLite file beside it, which replaces the original only when the run
-// commits.
-struct RunFile {
-    QString path;
-    std::unique_ptr<platform::JetConversion> jet;
-
-    // Checks the file's format and converts a Jet file. Raises the format's problem, naming the
-    // file, for anything that is neither.
-    void prepare()
-    {
-        const platform::DatabaseFormat format = platform::databaseFormat(path);
-        if (format == platform::DatabaseFormat::Sqlite)
-            return;
-        if (!platform::isJet(format))
-            environment::raise(platform::DbErrUnrecognisedFormat, platform::databaseFormatProblem(path, format), kSqlite);
-        jet = std::make_unique<platform::JetConversion>(path);
-        if (!jet->ok()) {
-            const QString message = jet->message();
-            jet.reset();
-            environment::raise(platform::DbErrUnrecognisedFormat, message, kSqlite);
-        }
-    }
-    QString openPath() const { return jet ? jet->convertedPath() : path; }
-};
 
 // The closing run's database half, phase by phase. Every failure is reported under "WorkOnMDB"
 // unless a phase says otherwise.
@@ -101,8 +74,8 @@ private:
     QString machineCopyPath;
     QString previousPath; // the file the takeover reads: the component database or the machine copy's copy
     QString machineCopy;  // the machine copy's copy in the component folder, removed at the end
-    RunFile templateFile;
-    RunFile previousFile;
+    platform::RunDatabaseFile templateFile;
+    platform::RunDatabaseFile previousFile;
     platform::FileTimes templateTimes;
     ComponentDatabase component; // the previous database
     bool previousHasDefs = false;

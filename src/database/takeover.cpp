@@ -8,8 +8,8 @@
 #include "platform/process.h"
 
 #include <QHash>
-#include <QSet>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -200,7 +200,7 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
             winner.insert(*keys.back(), j);
     }
     int matched = 0;
-    QSet<int> received;
+    std::vector<bool> received(size_t(generated.rows), false);
     for (size_t j = 0; j < previous.records.size(); ++j) {
         const PreviousRecord& record = previous.records[j];
         if (!keys[j]) {
@@ -218,10 +218,10 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
         }
         for (int v = 0; v < 5; ++v)
             generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
-        received.insert(*found);
+        received[size_t(*found)] = true;
         ++matched;
     }
-    lists.generatedWithLimits = int(received.size());
+    lists.generatedWithLimits = int(std::count(received.begin(), received.end(), true));
     return matched;
 }
 

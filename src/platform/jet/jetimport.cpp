@@ -2,6 +2,7 @@
 
 #include "platform/jet/isolatedrun_p.h"
 #include "platform/jet/jetreader_p.h"
+#include "platform/dberror.h"
 #include "platform/files.h"
 
 #include <QDir>
@@ -84,6 +85,21 @@ std::optional<std::array<qint64, 5>> identify(const QString& path)
 }
 
 } // namespace
+
+void RunDatabaseFile::prepare()
+{
+    const DatabaseFormat format = databaseFormat(path);
+    if (format == DatabaseFormat::Sqlite)
+        return;
+    if (!isJet(format))
+        throw DbError(DbErrUnrecognisedFormat, databaseFormatProblem(path, format));
+    jet = std::make_unique<JetConversion>(path);
+    if (!jet->ok()) {
+        const QString message = jet->message();
+        jet.reset();
+        throw DbError(DbErrUnrecognisedFormat, message);
+    }
+}
 
 QString keepJetOriginal(const QString& path, QString* error, bool* created)
 {

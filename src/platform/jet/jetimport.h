@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
 namespace platform {
 
@@ -72,6 +73,18 @@ private:
     std::array<qint64, 5> m_identity {}; // device, inode, size and time of the file that was read
     bool m_ok = false;
     bool m_committed = false;
+};
+
+// A database file as a run opens it: an SQLite file as it is, a Jet file through its conversion
+// into an SQLite file beside it, which replaces the original only when the run commits it.
+struct RunDatabaseFile {
+    QString path;
+    std::unique_ptr<JetConversion> jet;
+
+    // Checks the file's format and converts a Jet file. Throws DbError 3343 with the format's
+    // problem, naming the file, for anything that is neither.
+    void prepare();
+    QString openPath() const { return jet ? jet->convertedPath() : path; }
 };
 
 } // namespace platform
