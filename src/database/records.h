@@ -90,8 +90,8 @@ inline bool hasValue(const QVariant& v)
 {
     return !isAbsent(v) && !(isText(v) && static_cast<const QString*>(v.constData())->isEmpty());
 }
-// The value as a 16-bit whole number, halves rounded to even: absent raises 94 "Invalid use of
-// Null", text that is no number and binary data 13 "Type mismatch", a value out of range 6.
+// The value as a 16-bit whole number, halves rounded to even: absent raises ErrInvalidNull, text
+// that is no number and binary data ErrTypeMismatch, a value out of range ErrOverflow.
 qint16 toWholeNumber(const QVariant& v);
 
 } // namespace database

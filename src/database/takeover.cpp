@@ -18,7 +18,6 @@ namespace database {
 namespace {
 
 const QString kProcName = QStringLiteral("TakeoverMachineCopyMDBData");
-const QString kDatabaseError = QStringLiteral("Database-Error - Contact Administrator!");
 const QString kQuote = QStringLiteral("\"");
 
 // The match key of a record as the engine compares it: machine_type and var_name without regard
@@ -71,12 +70,12 @@ std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& va
     return key;
 }
 
-// Raises error 9999 under a handler that reports it as fatal: outside a silent run the program
+// Raises ErrDatabaseFatal under a handler that reports it as fatal: outside a silent run the program
 // ends there; a silent run goes on.
 void raiseFatal(environment::Context& ctx)
 {
     environment::Handler fatal(ctx, kProcName, true);
-    fatal([&] { environment::raise(environment::ErrDatabaseFatal, kDatabaseError, ctx.process.exeName()); });
+    fatal([&] { environment::raise(environment::ErrDatabaseFatal); });
 }
 
 void warnAboutExtraColumns(environment::Context& ctx, environment::Handler& h)
@@ -103,7 +102,7 @@ void warnAboutExtraColumns(environment::Context& ctx, environment::Handler& h)
     if (!h([&] { answer = ctx.messages.show(box); }) || answer != platform::Answer::No)
         return;
     const QString exe = ctx.process.exeName();
-    environment::LogError(ctx, exe + QStringLiteral(" :") + kDatabaseError +
+    environment::LogError(ctx, exe + QStringLiteral(" :") + environment::runTimeError(environment::ErrDatabaseFatal).description +
                                    QStringLiteral(" Configurationprogram ") + kQuote + component + kQuote +
                                    QStringLiteral(" terminated.") + QStringLiteral(" Please check Configuration in ") +
                                    cfg + QStringLiteral(" Restart ") +

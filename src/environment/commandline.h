@@ -10,7 +10,7 @@ namespace environment {
 
 // The value of option Key in CommandLine (slash, key, one separator character, value), upper-cased
 // and trimmed, ending at the next "/"; no value when the key does not occur. A key that ends the
-// command line raises "Invalid procedure call or argument". No handler: for callers that must
+// command line raises ErrInvalidCall. No handler: for callers that must
 // not report (the start-up and the error reporter itself).
 //
 // PathValue: the value is a file path. Paths here are written with "/", so such a value ends only

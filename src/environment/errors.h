@@ -10,20 +10,21 @@
 
 namespace environment {
 
-// Run-time error numbers as the original run-time reports them; runTimeError() gives each its text.
+// Run-time error numbers as the original run-time reports them; runTimeError() gives each its
+// text, written once there.
 enum ErrorNumber : int {
-    ErrInvalidCall = 5,       // "Invalid procedure call or argument"
-    ErrOverflow = 6,          // "Overflow"
-    ErrSubscript = 9,         // "Subscript out of range"
-    ErrTypeMismatch = 13,     // "Type mismatch"
-    ErrInternal = 51,         // "Internal error"
-    ErrFileNotFound = 53,     // "File not found"
-    ErrFileAccess = 75,       // "Path/File access error"
-    ErrObjectNotSet = 91,     // "Object variable or With block variable not set"
-    ErrInvalidNull = 94,      // "Invalid use of Null"
-    ErrNoSuchMember = 438,    // "Object doesn't support this property or method"
-    ErrInvalidPicture = 481,  // "Invalid picture"
-    ErrDatabaseFatal = 9999,  // the takeover's fatal "Database-Error - Contact Administrator!"
+    ErrInvalidCall = 5,
+    ErrOverflow = 6,
+    ErrSubscript = 9,
+    ErrTypeMismatch = 13,
+    ErrInternal = 51,
+    ErrFileNotFound = 53,
+    ErrFileAccess = 75,
+    ErrObjectNotSet = 91,
+    ErrInvalidNull = 94,
+    ErrNoSuchMember = 438,
+    ErrInvalidPicture = 481,
+    ErrDatabaseFatal = 9999, // the takeover's fatal database error
 };
 
 // A run-time failure: number, source and description. An empty source stands for the program
@@ -48,10 +49,10 @@ RunTimeError runTimeError(ErrorNumber number, const QString& detail = {});
 [[noreturn]] inline void raiseSubscript() { raise(ErrSubscript); }
 [[noreturn]] inline void raiseOverflow() { raise(ErrOverflow); }
 
-// Narrows to a 16-bit signed integer; outside its range raises "Overflow".
+// Narrows to a 16-bit signed integer; outside its range raises ErrOverflow.
 qint16 toInt16(qint64 value);
 
-// Index check of the original's fixed-size tables: outside lo..hi raises "Subscript out of range".
+// Index check of the original's fixed-size tables: outside lo..hi raises ErrSubscript.
 inline int checkIndex(int index, int lo, int hi)
 {
     if (index < lo || index > hi)

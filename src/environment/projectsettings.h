@@ -7,7 +7,7 @@ namespace environment {
 // Fills ProgramIniPath and ExistingMachines.
 void GetExistingMachines(Context& ctx, const QString& ConfigIni);
 // Upper index of ExistingMachines; a list that was never filled has no bounds and raises
-// "Subscript out of range".
+// ErrSubscript.
 int machineUpperIndex(const Context& ctx);
 // Entry ValidMachines of the .cfg, unparsed.
 QString GetValidMachines(Context& ctx);

@@ -28,9 +28,9 @@ enum DbErrorNumber : int {
     DbErrNoCurrentRecord = 3021,   // "No current record."
     DbErrFileNotFound = 3024,      // "Could not find file '...'."
     DbErrTableExists = 3010,       // "Table '...' already exists."
-    DbErrItemNotFound = 3265,      // "Item not found in this collection."
-    DbErrNoTable = 3078,           // the input table cannot be found
-    DbErrObjectClosed = 3420,      // "Object invalid or no longer set."
+    DbErrItemNotFound = 3265,      // itemNotFound()
+    DbErrNoTable = 3078,           // noTable()
+    DbErrObjectClosed = 3420,      // objectClosed()
     DbErrUnrecognisedFormat = 3343, // not an SQLite database (a Jet, ACE or other file)
     DbErrEngineBase = 3000,        // plus the SQLite result code
 };

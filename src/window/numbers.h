@@ -10,15 +10,15 @@ namespace window {
 double leadingValue(const QString& text);
 
 // The leading value of a text rounded to the nearest integer (halves to the even neighbour);
-// outside the 16-bit range raises "Overflow".
+// outside the 16-bit range raises ErrOverflow.
 qint16 leadingInteger(const QString& text);
 
 // A text that must be a number as a whole (blanks around it allowed), rounded like leadingInteger.
-// Anything else raises "Type mismatch"; outside the 16-bit range raises "Overflow".
+// Anything else raises ErrTypeMismatch; outside the 16-bit range raises ErrOverflow.
 qint16 wholeInteger(const QString& text);
 
 // Rounds to the nearest integer, halves to the even neighbour; outside the 16-bit range raises
-// "Overflow".
+// ErrOverflow.
 qint16 roundToInt16(double value);
 
 } // namespace window
