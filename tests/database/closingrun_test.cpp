@@ -9,10 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 
 #include <memory>
 #include <optional>
@@ -360,15 +358,8 @@ TEST(Backup, FailedRestoreLeavesEveryFileAsItWas)
     QFile::remove(absent);
     support::writeFile(kept, "now");
     // A full disk: the small file is put back, the large one cannot be.
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = before;
-    limited.rlim_cur = 16 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool restored = database::restoreBackup(dir.path(), QString(), &why);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previousHandler);
+    bool restored = true;
+    support::withFileSizeLimit(16 * 1024, [&] { restored = database::restoreBackup(dir.path(), QString(), &why); });
     EXPECT_FALSE(restored);
     EXPECT_TRUE(why.contains(kept)) << why.toStdString();
     EXPECT_FALSE(QFileInfo::exists(absent));

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
 
 using platform::fileExists;
 using platform::resolvePath;
@@ -40,24 +37,17 @@ TEST(Files, WriteRefusedHalfWayKeepsTheOldFile)
     for (const QString& path : {ini, copy})
         support::writeFile(path, old);
     support::writeFile(source, QByteArray(1000, 'x'));
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = before;
-    limited.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     QString why, copyWhy;
-    const bool written = platform::writeFileAtomically(ini, QByteArray(1000, 'k'), &why);
-    const int iniWritten = platform::WritePrivateProfileStringA("S", "k", QString(500, QLatin1Char('v')), ini);
-    int batchCommitted = 0;
-    {
+    bool written = true, copied = true;
+    int iniWritten = 1, batchCommitted = 1;
+    support::withFileSizeLimit(64, [&] {
+        written = platform::writeFileAtomically(ini, QByteArray(1000, 'k'), &why);
+        iniWritten = platform::WritePrivateProfileStringA("S", "k", QString(500, QLatin1Char('v')), ini);
         platform::IniWriteBatch batch(ini);
         platform::WritePrivateProfileStringA("S", "long", QString(500, QLatin1Char('v')), ini);
         batchCommitted = batch.commit();
-    }
-    const bool copied = platform::replaceFileByCopy(source, copy, &copyWhy);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previousHandler);
+        copied = platform::replaceFileByCopy(source, copy, &copyWhy);
+    });
 
     EXPECT_FALSE(written);
     EXPECT_TRUE(why.contains(ini)) << why.toStdString();

@@ -7,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
 
 using namespace platform;
 
@@ -125,15 +122,8 @@ TEST_F(Engine, RefusedWriteLeavesTheFile)
     ASSERT_EQ(fill(100, 50), "");
     const qint64 before = QFileInfo(file()).size();
     // Files may not grow beyond 256 KiB for a while; the refused write reports instead of raising a signal.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = 256 * 1024;
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limited);
-    const QString refused = fill(5000, 200);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    QString refused;
+    support::withFileSizeLimit(256 * 1024, [&] { refused = fill(5000, 200); });
     EXPECT_NE(refused, "");
     db.close();
     EXPECT_EQ(QFileInfo(file()).size(), before);

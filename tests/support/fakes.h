@@ -37,6 +37,10 @@ public:
 // The exit code a call ends the program with, or -1 when the program runs on.
 int endCode(const std::function<void()>& f);
 
+// Runs f while no file of this process may grow beyond the given size, as on a full disk: a write
+// beyond it fails instead of raising a signal.
+void withFileSizeLimit(long bytes, const std::function<void()>& f);
+
 // Records every message box and answers from a queue. A box nobody expected fails the test.
 class ScriptedMessages final : public platform::Messages {
 public:
