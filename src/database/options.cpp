@@ -139,40 +139,45 @@ CommandOptions runOptions(platform::Process& process, const QStringList& argumen
         result.exitCode = platform::ExitOther;
         return result;
     };
-    // The one option, the argument of --restore, and whatever else the arguments hold.
+    // The one option, the argument of --restore, and whatever else the arguments hold. Without a
+    // "--" option the arguments are the window's (and the suite's) and none is refused.
     QString option;
     std::optional<QString> stamp;
-    bool startOptionValue = false; // within the value of /EXTERNAL or /LOGFILE (a path may hold blanks)
+    QStringList unexpected;
+    bool inValue = false; // within the value of a "/" option (a path may hold blanks)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (startOption(a)) {
-            startOptionValue = true;
-            continue;
-        }
-        if (!a.startsWith(QLatin1String("--"))) {
-            if (startOptionValue)
-                continue;
-            if (option == QLatin1String("--restore") && !stamp && arguments[i - 1] == option) {
-                stamp = a;
-                continue;
-            }
-            return refuse(QStringLiteral("unexpected argument \"%1\"").arg(a));
-        }
-        startOptionValue = false;
         if (a == kDryRunChildOption) {
             result.dryRunChild = true;
+            inValue = false;
             continue;
         }
-        static const QStringList known{QStringLiteral("--dry-run"), QStringLiteral("--list-backups"),
-                                       QStringLiteral("--restore"), QStringLiteral("--help"), QStringLiteral("--version")};
-        if (!known.contains(a))
-            return refuse(QStringLiteral("unknown option \"%1\"").arg(a));
-        if (!option.isEmpty())
-            return refuse(QStringLiteral("the options %1 and %2 do not go together").arg(option, a));
-        option = a;
+        if (a.startsWith(QLatin1String("--"))) {
+            static const QStringList known{QStringLiteral("--dry-run"), QStringLiteral("--list-backups"),
+                                           QStringLiteral("--restore"), QStringLiteral("--help"),
+                                           QStringLiteral("--version")};
+            if (!known.contains(a))
+                return refuse(QStringLiteral("unknown option \"%1\"").arg(a));
+            if (!option.isEmpty())
+                return refuse(QStringLiteral("the options %1 and %2 do not go together").arg(option, a));
+            option = a;
+            inValue = false;
+            continue;
+        }
+        if (i > 0 && arguments[i - 1] == QLatin1String("--restore") && !startOption(a)) {
+            stamp = a;
+            continue;
+        }
+        if (a.startsWith(QLatin1Char('/')) || inValue) {
+            inValue = true;
+            continue;
+        }
+        unexpected << a;
     }
     if (option.isEmpty())
         return result;
+    if (!unexpected.isEmpty())
+        return refuse(QStringLiteral("unexpected argument \"%1\"").arg(unexpected.first()));
     if (result.dryRunChild)
         return refuse(QStringLiteral("the options %1 and %2 do not go together").arg(kDryRunChildOption, option));
     static const QRegularExpression stampForm(QStringLiteral("^\\d{8}-\\d{6}(-\\d{3})?$"));

@@ -410,7 +410,8 @@ TEST(Program, OptionsDoWhatTheySayOrRefuse)
         EXPECT_TRUE(ran.out.isEmpty());
         EXPECT_EQ(state(inst), before);
     }
-    // The start options may stand beside an option.
+    // The start options may stand beside an option; without one nothing is refused.
     EXPECT_EQ(run(inst, {"--restore", stamp, "/EXTERNAL=SILENT"}).code, 0);
+    EXPECT_EQ(run(inst, {"/EXTERNAL=SILENT", "/SUITE=1", "word"}).code, 0);
     EXPECT_TRUE(run(inst, {"--help"}).out.contains("(the newest 10 are kept)"));
 }
