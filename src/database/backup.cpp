@@ -26,9 +26,8 @@ QString backupRoot(const QString& componentFolder)
 // Backup folders in stamp order (oldest first).
 QStringList stamps(const QString& componentFolder)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\d{8}-\\d{6}(-\\d{3})?$"));
     QStringList names = QDir(backupRoot(componentFolder)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    names.removeIf([](const QString& n) { return !stamp.match(n).hasMatch(); });
+    names.removeIf([](const QString& n) { return !isBackupStamp(n); });
     return names;
 }
 
@@ -59,6 +58,17 @@ std::optional<Manifest> readManifest(const QString& folder)
 }
 
 } // namespace
+
+bool isBackupStamp(const QString& name)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d{8}-\\d{6}(-\\d{3})?$"));
+    return stamp.match(name).hasMatch();
+}
+
+QString noBackupText(const QString& componentFolder)
+{
+    return QStringLiteral("There is no backup in \"%1\".").arg(backupRoot(componentFolder));
+}
 
 bool makeBackup(const QString& componentFolder, const QStringList& files, const QString& reportName,
                 const QByteArray& report, int records, int lost, QString* error)
@@ -104,6 +114,9 @@ bool makeBackup(const QString& componentFolder, const QStringList& files, const 
     if (!QDir().rename(temp.path(), platform::joinPath(root, stamp)))
         return fail(QStringLiteral("Cannot create the backup folder \"%1\".").arg(platform::joinPath(root, stamp)));
     temp.setAutoRemove(false);
+    // The backup's name reaches the disk before anything it keeps is replaced.
+    if (!platform::syncToDisk(root))
+        return fail(QStringLiteral("Cannot save the backup folder \"%1\".").arg(platform::joinPath(root, stamp)));
     const QStringList all = stamps(componentFolder);
     for (qsizetype i = 0; i + kBackupsKept < all.size(); ++i)
         QDir(platform::joinPath(root, all[i])).removeRecursively();
@@ -128,7 +141,7 @@ bool restoreBackup(const QString& componentFolder, const QString& stamp, QString
     };
     const QStringList all = stamps(componentFolder);
     if (all.isEmpty())
-        return fail(QStringLiteral("There is no backup in \"%1\".").arg(backupRoot(componentFolder)));
+        return fail(noBackupText(componentFolder));
     const QString chosen = stamp.isEmpty() ? all.last() : stamp;
     if (!all.contains(chosen))
         return fail(QStringLiteral("There is no backup \"%1\" in \"%2\".").arg(chosen, backupRoot(componentFolder)));
@@ -161,7 +174,7 @@ bool restoreBackup(const QString& componentFolder, const QString& stamp, QString
             if (current[j])
                 platform::writeFileAtomically(target, *current[j]);
             else
-                QFile::remove(target);
+                QFile::remove(platform::resolvePath(target));
         }
         return fail(why);
     }

@@ -18,6 +18,13 @@ inline constexpr int kBackupsKept = 10;
 bool makeBackup(const QString& componentFolder, const QStringList& files, const QString& reportName,
                 const QByteArray& report, int records, int lost, QString* error);
 
+// Whether a name has the form of a backup's stamp: yyyyMMdd-HHmmss, or yyyyMMdd-HHmmss-nnn for a
+// later run within the same second.
+bool isBackupStamp(const QString& name);
+
+// The reason given when a component folder has no backup.
+QString noBackupText(const QString& componentFolder);
+
 struct BackupInfo {
     QString stamp;
     int records = 0;

@@ -182,12 +182,12 @@ GeneratedRecords Generator::run(const std::function<bool(int)>& served)
             continue;
         machineName = machines.at(m);
         machineNumber = m;
+        out.servedMachines.emplace_back(m, std::max<int>(slotCount, 0));
         // Slots above 50 have no servo: reported once for the machine, not for each slot.
         if (slotCount > environment::kMaxSlots) {
             h.report(environment::runTimeError(environment::ErrSubscript));
             slotCount = environment::kMaxSlots;
         }
-        out.servedMachines.emplace_back(m, std::max<int>(slotCount, 0));
         for (int s = 1; s <= slotCount; ++s) {
             servo = QString::number(state.Servo[m][s]);
             for (row = 0; row < templates.size(); ++row) {

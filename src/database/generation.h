@@ -25,7 +25,7 @@ struct GeneratedRecords {
     int rows = 0;
     // The machine number each row was generated for.
     std::vector<int> machineOfRow;
-    // The machines the component serves, in machine order, with the slots generated for each.
+    // The machines the component serves, in machine order, with the slots configured for each.
     std::vector<std::pair<int, int>> servedMachines;
 
     int columnCount() const { return int(columns.size()); }

@@ -4,13 +4,13 @@
 #include "database/report.h"
 #include "environment/commandline.h"
 #include "environment/context.h"
+#include "environment/errors.h"
 #include "environment/paths.h"
 #include "platform/files.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -33,11 +33,14 @@ QString usage()
                "  /EXTERNAL=QELCFG  integrated start (started by the suite)\n"
                "  /EXTERNAL=SILENT  silent start: no window, OK at once, messages to the service log\n"
                "  /LOGFILE=<path>   error log of an integrated start\n"
-               "  --dry-run         the silent run on a copy of the installation; prints its report\n"
+               "  --dry-run         the silent run (with /EXTERNAL=QELCFG the integrated run) on a copy of\n"
+               "                    the installation; prints its report and changes nothing\n"
                "  --list-backups    lists the backups: stamp, records, limits lost\n"
-               "  --restore [stamp] puts the files of the newest (or the given) backup back\n"
+               "  --restore [stamp] puts the files of the newest (or the given) backup back; a stamp is\n"
+               "                    yyyyMMdd-HHmmss, with -nnn for a later run within the same second\n"
                "  --help, --version this text, the program's version\n"
-               "Only one -- option at a time.\n"
+               "  --                ends the options\n"
+               "One -- option at a time.\n"
                "\n"
                "Files: the component database %2, its report %3,\n"
                "backups in %4/backup/<stamp>/ (the newest ") +
@@ -49,11 +52,21 @@ QString usage()
                "3 done but something could not be generated, taken over or written.\n");
 }
 
+// The /LOGFILE option, whose path may go on over blanks into the next arguments.
+bool logFileOption(const QString& argument)
+{
+    return argument.startsWith(QLatin1String("/LOGFILE"), Qt::CaseInsensitive);
+}
+
 // Whether an argument belongs to the start options (/EXTERNAL, /LOGFILE) the window reads.
 bool startOption(const QString& argument)
 {
-    return argument.startsWith(QLatin1String("/EXTERNAL"), Qt::CaseInsensitive) ||
-           argument.startsWith(QLatin1String("/LOGFILE"), Qt::CaseInsensitive);
+    return argument.startsWith(QLatin1String("/EXTERNAL"), Qt::CaseInsensitive) || logFileOption(argument);
+}
+
+QString notTogether(const QString& one, const QString& other)
+{
+    return QStringLiteral("the options %1 and %2 do not go together").arg(one, other);
 }
 
 // A dry run: the whole silent closing run on a copy of the installation, whose report is
@@ -66,12 +79,17 @@ int dryRun(platform::Process& process, environment::Context& ctx)
         process.printError(QStringLiteral("no temporary folder for the dry run (%1)").arg(copy.errorString()));
         return platform::ExitOther;
     }
+    // The program started on the copy knows it by this file; a real installation has none.
+    QString why;
+    if (!platform::writeFileAtomically(copy.filePath(kDryRunMarker), QByteArray(), &why)) {
+        process.printError(QStringLiteral("cannot prepare the copy for the dry run: %1").arg(why));
+        return platform::ExitOther;
+    }
     for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString file = it.next();
         const QString relative = QDir(root).relativeFilePath(file);
         if (relative.contains(QLatin1String("/backup/")))
             continue; // earlier runs' backups play no part in a run
-        QString why;
         if (!QDir().mkpath(QFileInfo(copy.filePath(relative)).absolutePath()) ||
             !platform::replaceFileByCopy(file, copy.filePath(relative), &why)) {
             process.printError(QStringLiteral("cannot copy \"%1\" for the dry run: %2").arg(file, why));
@@ -82,7 +100,7 @@ int dryRun(platform::Process& process, environment::Context& ctx)
     QStringList arguments{kDryRunChildOption, QStringLiteral("/EXTERNAL=SILENT")};
     if (environment::GetStartModeIntegrated(ctx))
         arguments = QStringList{kDryRunChildOption, QStringLiteral("/EXTERNAL=QELCFG"),
-                                QStringLiteral("/LOGFILE=") + copy.filePath(QStringLiteral("QELcfglog.txt"))};
+                                QStringLiteral("/LOGFILE=") + copy.filePath(environment::kErrorLogName)};
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     run.start(copy.filePath(QDir(root).relativeFilePath(process.exeFile())), arguments);
@@ -100,7 +118,7 @@ int listBackupsOf(platform::Process& process, const QString& folder)
 {
     const QList<BackupInfo> backups = listBackups(folder);
     if (backups.isEmpty()) {
-        process.printError(QStringLiteral("there is no backup in \"%1\"").arg(platform::joinPath(folder, QStringLiteral("backup"))));
+        process.printError(noBackupText(folder));
         return platform::ExitOther;
     }
     for (const BackupInfo& b : backups) {
@@ -134,6 +152,8 @@ platform::Answer PrintedMessages::show(const platform::MessageBox& box)
 CommandOptions runOptions(platform::Process& process, const QStringList& arguments)
 {
     CommandOptions result;
+    PrintedMessages messages(process, platform::Answer::No);
+    environment::Context ctx{process, messages};
     const auto refuse = [&](const QString& why) {
         process.printError(why + QStringLiteral("; see --help"));
         result.exitCode = platform::ExitOther;
@@ -147,6 +167,8 @@ CommandOptions runOptions(platform::Process& process, const QStringList& argumen
     bool inValue = false; // within the value of a "/" option (a path may hold blanks)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
+        if (a == QLatin1String("--"))
+            break; // what follows is no option
         if (a == kDryRunChildOption) {
             result.dryRunChild = true;
             inValue = false;
@@ -159,7 +181,7 @@ CommandOptions runOptions(platform::Process& process, const QStringList& argumen
             if (!known.contains(a))
                 return refuse(QStringLiteral("unknown option \"%1\"").arg(a));
             if (!option.isEmpty())
-                return refuse(QStringLiteral("the options %1 and %2 do not go together").arg(option, a));
+                return refuse(notTogether(option, a));
             option = a;
             inValue = false;
             continue;
@@ -168,24 +190,25 @@ CommandOptions runOptions(platform::Process& process, const QStringList& argumen
             stamp = a;
             continue;
         }
-        if (a.startsWith(QLatin1Char('/')) || inValue) {
-            inValue = true;
+        if (a.startsWith(QLatin1Char('/'))) {
+            inValue = logFileOption(a);
             continue;
         }
+        if (inValue)
+            continue;
         unexpected << a;
     }
+    if (result.dryRunChild && !platform::fileExists(platform::joinPath(environment::installationRoot(ctx), kDryRunMarker)))
+        return refuse(QStringLiteral("%1 is for the program a dry run starts on its copy").arg(kDryRunChildOption));
     if (option.isEmpty())
         return result;
     if (!unexpected.isEmpty())
         return refuse(QStringLiteral("unexpected argument \"%1\"").arg(unexpected.first()));
     if (result.dryRunChild)
-        return refuse(QStringLiteral("the options %1 and %2 do not go together").arg(kDryRunChildOption, option));
-    static const QRegularExpression stampForm(QStringLiteral("^\\d{8}-\\d{6}(-\\d{3})?$"));
-    if (stamp && !stampForm.match(*stamp).hasMatch())
-        return refuse(QStringLiteral("\"%1\" is not a backup's stamp (yyyyMMdd-HHmmss)").arg(*stamp));
+        return refuse(notTogether(kDryRunChildOption, option));
+    if (stamp && !isBackupStamp(*stamp))
+        return refuse(QStringLiteral("\"%1\" is not a backup's stamp (yyyyMMdd-HHmmss[-nnn])").arg(*stamp));
 
-    PrintedMessages messages(process, platform::Answer::No);
-    environment::Context ctx{process, messages};
     const QString component = environment::GetPathOCXMDB(ctx);
     const QString folder = QFileInfo(component).absolutePath();
     if (option == QLatin1String("--version")) {

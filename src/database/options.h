@@ -20,8 +20,10 @@ struct CommandOptions {
     bool dryRunChild = false;
 };
 
-// The flag a dry run starts its program with.
+// The flag a dry run starts its program with, and the file in the copy's root without which the
+// flag is refused.
 inline const QString kDryRunChildOption = QStringLiteral("--dry-run-child");
+inline const QString kDryRunMarker = QStringLiteral(".kalvia-dry-run");
 
 // Runs the "--" option among the arguments (those after the program's name), if any. An unknown
 // option, a second option, an argument no option takes and a --restore argument that is no

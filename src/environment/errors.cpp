@@ -61,12 +61,12 @@ QString serviceLogPath(const Context& ctx)
 
 namespace {
 
-// The error log of this start: the file /LOGFILE names when integrated, QELcfglog.txt in the
+// The error log of this start: the file /LOGFILE names when integrated, kErrorLogName in the
 // installation root otherwise.
 QString errorLogPath(Context& ctx)
 {
     if (!ctx.mode.IntegratedMode)
-        return platform::joinPath(installationRoot(ctx), QStringLiteral("QELcfglog.txt"));
+        return platform::joinPath(installationRoot(ctx), kErrorLogName);
     // Read without the handler of GetPathLogfile: a fault in the command line must not bring the
     // reporter back to itself.
     try {

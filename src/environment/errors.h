@@ -72,6 +72,9 @@ void FaultMessage(Context& ctx, const QString& Text);
 void WriteServiceLog(Context& ctx, const QString& Text);
 [[noreturn]] void EndProgram(Context& ctx, int code);
 
+// The error log of standalone and silent starts, in the installation root.
+inline const QString kErrorLogName = QStringLiteral("QELcfglog.txt");
+
 // Path of the service log.
 QString serviceLogPath(const Context& ctx);
 

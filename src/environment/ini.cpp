@@ -14,12 +14,6 @@ namespace {
 // The buffer of the string readers: 255 characters with the terminating zero.
 constexpr int kBufferSize = 255;
 
-void notFound(Context& ctx, const QString& Section, const QString& Entry, const QString& File)
-{
-    FaultMessage(ctx, QStringLiteral("File '") + File + QStringLiteral("' or Section [") + Section +
-                          QStringLiteral("] or Entry '") + Entry + QStringLiteral("' not found"));
-}
-
 // A number as decimal text with "." whatever the locale, the exponent marked "E".
 QString numberText(double value, int precision)
 {
@@ -40,19 +34,15 @@ int readEntry(Handler& h, const QString& Section, const QString& Entry, const QS
 
 } // namespace
 
-QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                      IfMissing ifMissing)
+QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File)
 {
     Handler h(ctx, QStringLiteral("LoadIniString"));
     QString buffer;
     const int n = readEntry(h, Section, Entry, File, buffer);
-    if (n == 0 && ifMissing == IfMissing::Report)
-        h([&] { notFound(ctx, Section, Entry, File); });
     return buffer.left(n);
 }
 
-qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                      IfMissing ifMissing)
+qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File)
 {
     Handler h(ctx, QStringLiteral("LoadIniInteger"));
     qint16 v = 0;
@@ -62,23 +52,15 @@ qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry
             raise(ErrOverflow, QStringLiteral("entry '%1' in section [%2] of '%3'").arg(Entry, Section, File));
         v = qint16(read);
     });
-    if (v == -1 && ifMissing == IfMissing::Report)
-        h([&] { notFound(ctx, Section, Entry, File); });
     return v;
 }
 
-bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                    IfMissing ifMissing)
+bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File)
 {
     Handler h(ctx, QStringLiteral("LoadIniBoolean"));
     QString buffer;
     const int n = readEntry(h, Section, Entry, File, buffer);
-    const QString s = buffer.left(n).toUpper();
-    if ((s != QLatin1String("FALSE") && s != QLatin1String("TRUE")) || n == 0) {
-        if (ifMissing == IfMissing::Report)
-            h([&] { notFound(ctx, Section, Entry, File); });
-    }
-    return s == QLatin1String("TRUE");
+    return buffer.left(n).toUpper() == QLatin1String("TRUE");
 }
 
 qint16 SaveIni(Context& ctx, const QVariant& Value, const QString& Section, const QString& Entry,

@@ -7,17 +7,11 @@
 
 namespace environment {
 
-// Whether a reader says so when its key is missing.
-enum class IfMissing { Quiet, Report };
-
 // The program's INI readers and writer over the private-profile store. Missing values read as
-// "", -1 and false; IfMissing::Report asks for the not-found message.
-QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                      IfMissing ifMissing = IfMissing::Quiet);
-qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                      IfMissing ifMissing = IfMissing::Quiet);
-bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File,
-                    IfMissing ifMissing = IfMissing::Quiet);
+// "", -1 and false, without a word.
+QString LoadIniString(Context& ctx, const QString& Section, const QString& Entry, const QString& File);
+qint16 LoadIniInteger(Context& ctx, const QString& Section, const QString& Entry, const QString& File);
+bool LoadIniBoolean(Context& ctx, const QString& Section, const QString& Entry, const QString& File);
 // Writes Value as text by its type (numbers in decimal with ".", booleans "true"/"false", strings
 // as they are); returns the store's result, non-zero on success.
 qint16 SaveIni(Context& ctx, const QVariant& Value, const QString& Section, const QString& Entry,

@@ -94,7 +94,7 @@ QStringList listFiles(const QString& folder, const QString& pattern)
     return result;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error, const QString& permissionsOf)
 {
     const QString target = resolvePath(path);
     const QFileInfo info(target);
@@ -126,8 +126,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         done += n;
     }
     struct stat old {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
-    if (::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) != 0)
+    const bool modeGiven = ::stat(QFile::encodeName(target).constData(), &old) == 0 ||
+                           (!permissionsOf.isEmpty() &&
+                            ::stat(QFile::encodeName(resolvePath(permissionsOf)).constData(), &old) == 0);
+    if (::fchmod(fd, modeGiven ? (old.st_mode & 07777) : 0644) != 0)
         return fail(QStringLiteral("Cannot write"), fd);
     if (::fsync(fd) != 0)
         return fail(QStringLiteral("Cannot save"), fd);
@@ -156,14 +158,9 @@ std::optional<QByteArray> readWholeFile(const QString& path, QString* error)
 
 bool replaceFileByCopy(const QString& from, const QString& to, QString* error)
 {
-    const std::optional<QByteArray> bytes = readWholeFile(from, error);
-    const bool created = !QFileInfo::exists(resolvePath(to));
-    if (!bytes || !writeFileAtomically(to, *bytes, error))
-        return false;
     // A new copy has the permissions of its original (a program stays executable).
-    if (created)
-        QFile::setPermissions(resolvePath(to), QFile::permissions(resolvePath(from)));
-    return true;
+    const std::optional<QByteArray> bytes = readWholeFile(from, error);
+    return bytes && writeFileAtomically(to, *bytes, error, from);
 }
 
 bool syncToDisk(const QString& path)

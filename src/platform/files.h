@@ -31,7 +31,9 @@ QStringList listFiles(const QString& folder, const QString& pattern);
 // checked, the file is synced to disk and closed, takes over the old file's permissions and is
 // renamed over it. On any failure the old file is as it was, the temporary file is removed and
 // false is returned with the reason, naming the file, in *error when given.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// A new file gets the permissions of `permissionsOf` when given, else rw-r--r--.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                         const QString& permissionsOf = QString());
 
 // Replaces the file at `to` by a copy of `from`, written as above; a new file gets the permissions
 // of `from`. The one copy of the program.

@@ -182,12 +182,13 @@ void Kalvia::CloseMe()
         return;
     }
     if (m_ctx.mode.SilentMode && !outcome.reportPath.isEmpty()) {
-        platform::appendLine(environment::serviceLogPath(m_ctx),
-                             m_ctx.process.exeName() + QStringLiteral(": PRESET_DEFS regenerated, %1 lost; report: ")
-                                                           .arg(database::counted(outcome.limitsLost,
-                                                                                  QStringLiteral("tuned limit"),
-                                                                                  QStringLiteral("tuned limits"))) +
-                                 outcome.reportPath);
+        const QString line = m_ctx.process.exeName() +
+                             QStringLiteral(": PRESET_DEFS regenerated, %1 lost; report: ")
+                                 .arg(database::counted(outcome.limitsLost, QStringLiteral("tuned limit"),
+                                                        QStringLiteral("tuned limits"))) +
+                             outcome.reportPath;
+        if (!platform::appendLine(environment::serviceLogPath(m_ctx), line))
+            m_ctx.process.printError(line);
     }
     int result = 0;
     if (!h([&] { result = WriteInputs(); }) || result == 1)

@@ -401,6 +401,8 @@ TEST(Program, OptionsDoWhatTheySayOrRefuse)
         {{"--help", "--version"}, "the options --help and --version do not go together"},
         {{"--list-backups", "x"}, "unexpected argument \"x\""},
         {{"--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"--restore", "/EXTERNAL=SILENT", stamp}, "unexpected argument"},
+        {{"--dry-run-child", "/EXTERNAL=SILENT"}, "--dry-run-child is for the program a dry run starts on its copy"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -412,6 +414,6 @@ TEST(Program, OptionsDoWhatTheySayOrRefuse)
     }
     // The start options may stand beside an option; without one nothing is refused.
     EXPECT_EQ(run(inst, {"--restore", stamp, "/EXTERNAL=SILENT"}).code, 0);
-    EXPECT_EQ(run(inst, {"/EXTERNAL=SILENT", "/SUITE=1", "word"}).code, 0);
+    EXPECT_EQ(run(inst, {"/EXTERNAL=SILENT", "/SUITE=1", "word", "--", "--restore"}).code, 0);
     EXPECT_TRUE(run(inst, {"--help"}).out.contains("(the newest 10 are kept)"));
 }

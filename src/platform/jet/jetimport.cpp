@@ -5,7 +5,6 @@
 #include "platform/dberror.h"
 #include "platform/files.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -15,7 +14,6 @@
 #include <optional>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,11 +115,14 @@ QString keepJetOriginal(const QString& path, QString* error, bool* created)
             continue;
         }
         // A hard link keeps the original's bytes, times and permissions and never replaces a
-        // file; where the file system has none, a copy.
-        if (::link(QFile::encodeName(path).constData(), name.constData()) != 0 &&
-            !replaceFileByCopy(path, candidate, error)) {
-            *error = QStringLiteral("the original cannot be kept as \"%1\" (%2)").arg(candidate, *error);
-            return {};
+        // file; where the file system has none, a copy (with the original's permissions).
+        if (::link(QFile::encodeName(path).constData(), name.constData()) != 0) {
+            if (errno == EEXIST)
+                continue; // taken meanwhile
+            if (!replaceFileByCopy(path, candidate, error)) {
+                *error = QStringLiteral("the original cannot be kept as \"%1\" (%2)").arg(candidate, *error);
+                return {};
+            }
         }
         if (created)
             *created = true;
