@@ -248,43 +248,10 @@ void ClosingRun::openTemplate()
         db.reset();
 }
 
-// The name patterns of Source_DEFS. A failure while reading the rows is not reported: part 1 of
-// both systems then generates the template's variable name unchanged.
+// The name patterns of the template database, reported under the run's name.
 void ClosingRun::readNamePatterns()
 {
-    QStringList columns;
-    std::vector<std::vector<QVariant>> rows;
-    if (!h([&] {
-            if (!db)
-                throw platform::objectClosed();
-            if (!db->hasTableDef(kPatternTable))
-                throw platform::noTable(kPatternTable);
-            platform::Statement all(*db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kPatternTable));
-            rows = readRows(all, &columns);
-        }))
-        return;
-    const auto field = [&](const std::vector<QVariant>& row, const QString& name) {
-        const int at = columnIndex(columns, name);
-        if (at < 0)
-            throw platform::itemNotFound();
-        return row[size_t(at)];
-    };
-    for (const std::vector<QVariant>& row : rows) {
-        for (int i = 0; i <= 1; ++i) {
-            try {
-                if (field(row, QStringLiteral("System")).toString().toUpper() != kSystemNames[i])
-                    continue;
-                const int part = environment::checkIndex(toWholeNumber(field(row, QStringLiteral("Part"))), 1, kMaxParts);
-                const QVariant name = field(row, QStringLiteral("Var_Name"));
-                if (isAbsent(name))
-                    environment::raise(environment::ErrInvalidNull);
-                naming.VarNamePatterns[i][part] = name.toString();
-            } catch (const std::exception&) {
-                naming.VarNamePatterns[0][1] = kVarNamePlaceholder;
-                naming.VarNamePatterns[1][1] = kVarNamePlaceholder;
-            }
-        }
-    }
+    database::readNamePatterns(h, db ? &*db : nullptr, naming);
 }
 
 // PRESET_DEFS rebuilt from the template table's columns. Only a table of exactly that name is

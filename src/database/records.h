@@ -62,6 +62,11 @@ struct NamingState {
     qint16 VWStudioMode = 0;
 };
 
+// The name patterns of Source_DEFS into naming, each failure reported to h. A failure while
+// reading the rows is not reported: part 1 of both systems then generates the template's variable
+// name unchanged.
+void readNamePatterns(environment::Handler& h, platform::Database* db, NamingState& naming);
+
 // The template read: every template row in ID order.
 QString templateReadSql();
 // Every row of a statement's result with every column; columns, when given, gets their names.
