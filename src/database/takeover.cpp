@@ -190,6 +190,7 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
     lists.read = int(previous.records.size());
     // The last previous record of every key wins.
     QHash<MatchKey, size_t> winner;
+    winner.reserve(qsizetype(previous.records.size()));
     std::vector<std::optional<MatchKey>> keys;
     keys.reserve(previous.records.size());
     for (size_t j = 0; j < previous.records.size(); ++j) {
