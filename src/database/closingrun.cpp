@@ -264,6 +264,7 @@ void ClosingRun::rebuildDefs()
         platform::TableDef def = db->tableDef(kTemplateTable);
         def.name = kDefsTable;
         db->appendTableDef(def);
+        rebuildDefaultsTable(*db);
     });
     if (!rebuilt)
         giveUp(environment::ErrInvalidCall, QStringLiteral("PRESET_DEFS cannot be rebuilt in \"%1\".").arg(templatePath));
@@ -297,17 +298,30 @@ void ClosingRun::takeOver()
     }
     if (previous) {
         environment::GetAddFields(ctx);
-        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records, lists);
+        QString setting;
+        h([&] {
+            setting = environment::LoadIniString(ctx, QStringLiteral("Project"),
+                                                 QStringLiteral("TemplateDefaultsReachUntuned"),
+                                                 environment::GetCFGPath(ctx));
+        });
+        const UntunedValues untuned = setting.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0
+                                          ? UntunedValues::KeepPrevious
+                                          : UntunedValues::TakeNewDefaults;
+        outcome.limitsTakenOver = TakeoverMachineCopyMDBData(ctx, *db, previous, records, lists, untuned);
     }
     outcome.limitsLost = int(lists.lost.size());
+    outcome.defaultsUpdated = int(lists.defaultsUpdated.size());
+    outcome.conflicts = int(lists.conflicts.size());
     component.close();
 }
 
-// The generated records go into the template's PRESET_DEFS, each once.
+// The generated records go into the template's PRESET_DEFS, each once, and their defaults beside
+// them in the same transaction.
 void ClosingRun::writeRecords()
 {
     environment::Handler generation(ctx, QStringLiteral("CreateRecordSets"));
     const std::vector<int> leftOut = writeGeneratedRecords(generation, *db, records);
+    writeDefaults(h, *db, records, leftOut);
     outcome.machines = recordsPerMachine(ctx.project.ExistingMachines, records, leftOut);
     records = GeneratedRecords();
 }

@@ -17,6 +17,8 @@ struct ClosingRunOutcome {
     int limitsTakenOver = 0;              // previous records whose limits were carried over
     QStringList filesWritten;             // template and component database, once replaced
     int limitsLost = 0;                   // previous records that found no generated record
+    int defaultsUpdated = 0;              // untuned fields that took the template's new default
+    int conflicts = 0;                    // tuned fields kept although their default changed
     QString reportPath;                   // the run's report, once the takeover was reached
     bool declined = false;                // the user chose to keep the previous limits: nothing written
 

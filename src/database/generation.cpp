@@ -291,10 +291,70 @@ GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database&
     environment::Handler h(ctx, QStringLiteral("CreateRecordSets"));
     h([&] { environment::GetValidMachines(ctx); }); // read as the original does; the value is not used
     Generator generator(h, db, state, naming, component);
-    return generator.run([&](int machine) {
+    GeneratedRecords records = generator.run([&](int machine) {
         return environment::LoadIniBoolean(ctx, QStringLiteral("Project"),
                                            QStringLiteral("ForMachine") + QString::number(machine),
                                            environment::GetCFGPath(ctx));
+    });
+    // What the template gave each record, before the takeover puts the previous limits in.
+    std::vector<int> limits;
+    for (const QString& column : kLimitColumns)
+        limits.push_back(records.columnIndex(column));
+    if (std::find(limits.begin(), limits.end(), -1) == limits.end()) {
+        records.defaults.reserve(size_t(records.rows) * limits.size());
+        for (int r = 0; r < records.rows; ++r)
+            for (const int c : limits)
+                records.defaults.push_back(records.at(r, c));
+    }
+    return records;
+}
+
+bool rebuildDefaultsTable(platform::Database& db)
+{
+    if (db.hasTableDef(kDefaultsTable))
+        db.deleteTableDef(kDefaultsTable);
+    const platform::TableDef defs = db.tableDef(kDefsTable);
+    platform::TableDef defaults{kDefaultsTable, {}};
+    for (const QString& column : defaultsColumns()) {
+        const auto field = std::find_if(defs.fields.begin(), defs.fields.end(), [&](const platform::FieldDef& f) {
+            return f.name.compare(column, Qt::CaseInsensitive) == 0;
+        });
+        if (field == defs.fields.end())
+            return false;
+        defaults.fields.push_back({column, field->type, field->size});
+    }
+    db.appendTableDef(defaults);
+    return true;
+}
+
+void writeDefaults(environment::Handler& h, platform::Database& db, const GeneratedRecords& records,
+                   const std::vector<int>& leftOut)
+{
+    std::vector<int> keys;
+    for (const QString& column : kKeyColumns)
+        keys.push_back(records.columnIndex(column));
+    if (records.defaults.empty() || std::find(keys.begin(), keys.end(), -1) != keys.end() ||
+        !db.hasTableDef(kDefaultsTable))
+        return;
+    h([&] {
+        QStringList marks;
+        for (qsizetype i = 0; i < defaultsColumns().size(); ++i)
+            marks << QStringLiteral("?%1").arg(i + 1);
+        platform::Statement insert(db, QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                                           .arg(platform::quoteIdentifier(kDefaultsTable), marks.join(QLatin1Char(','))));
+        auto skipped = leftOut.begin();
+        for (int r = 0; r < records.rows; ++r) {
+            if (skipped != leftOut.end() && *skipped == r) {
+                ++skipped;
+                continue;
+            }
+            int at = 1;
+            for (const int c : keys)
+                insert.bind(at++, records.at(r, c));
+            for (size_t v = 0; v < kLimitColumns.size(); ++v)
+                insert.bind(at++, records.defaults[size_t(r) * kLimitColumns.size() + v]);
+            insert.execute();
+        }
     });
 }
 

@@ -27,6 +27,9 @@ struct GeneratedRecords {
     std::vector<int> machineOfRow;
     // The machines the component serves, in machine order, with the slots configured for each.
     std::vector<std::pair<int, int>> servedMachines;
+    // The defaults of each row: the five limit values (kLimitColumns) the template gave it, five
+    // cells a row; empty when the table lacks one of those columns.
+    std::vector<QVariant> defaults;
 
     int columnCount() const { return int(columns.size()); }
     // Position of a column, compared without regard to letter case; -1 when there is none.
@@ -48,6 +51,14 @@ struct GeneratedRecords {
 GeneratedRecords CreateRecordSets(environment::Context& ctx, platform::Database& db,
                                   const environment::EditingState& state, const NamingState& naming,
                                   ComponentDatabase& component);
+
+// PRESET_DEFS_DEFAULTS rebuilt beside PRESET_DEFS, its key and limit columns declared as they are
+// there; none (and false) when PRESET_DEFS lacks one of them. Throws platform::DbError.
+bool rebuildDefaultsTable(platform::Database& db);
+
+// The defaults of the records written (all but the rows left out) into PRESET_DEFS_DEFAULTS.
+void writeDefaults(environment::Handler& h, platform::Database& db, const GeneratedRecords& records,
+                   const std::vector<int>& leftOut);
 
 // Inserts the records into PRESET_DEFS with one prepared statement, in order. A record that cannot be written is reported to h and left out; the others
 // are written. Returns the rows left out.

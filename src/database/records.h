@@ -21,6 +21,9 @@ namespace database {
 inline const QString kTemplateTable = QStringLiteral("Source_PRESET_DEFS");
 inline const QString kPatternTable = QStringLiteral("Source_DEFS");
 inline const QString kDefsTable = QStringLiteral("PRESET_DEFS");
+// Beside PRESET_DEFS in the database the closing run writes: for every record written, its key and
+// the five limit values the template gave it (its defaults).
+inline const QString kDefaultsTable = QStringLiteral("PRESET_DEFS_DEFAULTS");
 
 // Columns the procedures address by name (the rest are carried through by position).
 inline const QString kColumnId = QStringLiteral("ID");
@@ -36,6 +39,11 @@ inline const std::array<QString, 5> kLimitColumns = {QStringLiteral("abs_min"), 
                                                      QStringLiteral("pass")};
 // The key a previous record finds its generated record by.
 inline const std::array<QString, 3> kKeyColumns = {kColumnMachineType, kColumnVarName, kColumnOffset};
+// The columns of PRESET_DEFS_DEFAULTS: the key, then the limits.
+inline QStringList defaultsColumns()
+{
+    return QStringList(kKeyColumns.begin(), kKeyColumns.end()) + QStringList(kLimitColumns.begin(), kLimitColumns.end());
+}
 // The standard set of columns: the fourteen of a record, then part.
 inline const std::array<QString, 15> kStandardColumns = {
     kColumnId,     kColumnMachineType,        QStringLiteral("type"), kColumnVarName,  kColumnCategoryId,

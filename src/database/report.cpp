@@ -15,12 +15,18 @@ QString valueText(const QVariant& v)
     return isAbsent(v) ? QStringLiteral("(none)") : v.toString();
 }
 
+// A record's key, indented as a list line.
+QString keyText(const PreviousRecord& r)
+{
+    return QStringLiteral("  %1=%2 %3=%4 %5=%6")
+        .arg(kColumnMachineType, valueText(r.machineType), kColumnVarName, valueText(r.varName), kColumnOffset,
+             valueText(r.offset));
+}
+
 // One record: its key and the five values it carried.
 QString recordLine(const PreviousRecord& r)
 {
-    QString line = QStringLiteral("  %1=%2 %3=%4 %5=%6")
-                       .arg(kColumnMachineType, valueText(r.machineType), kColumnVarName, valueText(r.varName),
-                            kColumnOffset, valueText(r.offset));
+    QString line = keyText(r);
     for (size_t v = 0; v < kLimitColumns.size(); ++v)
         line += QStringLiteral(" %1=%2").arg(kLimitColumns[v], valueText(r.values[v]));
     return line;
@@ -90,6 +96,27 @@ QString reportText(const RunReport& report)
                       counted(t.generatedWithLimits, QStringLiteral("generated record received"),
                               QStringLiteral("generated records received")))
           << QString();
+    const auto changes = [&](const QString& title, const std::vector<FieldChange>& fields, bool conflicts) {
+        lines << title;
+        for (const FieldChange& c : fields) {
+            const QString key = keyText(c.record);
+            const QString& field = kLimitColumns[size_t(c.field)];
+            lines << (conflicts ? QStringLiteral("%1 %2: tuned %3 kept, old default %4, new default %5")
+                                      .arg(key, field, valueText(c.record.values[size_t(c.field)]),
+                                           valueText(c.oldDefault), valueText(c.newDefault))
+                                : QStringLiteral("%1 %2: %3 -> %4")
+                                      .arg(key, field, valueText(c.oldDefault), valueText(c.newDefault)));
+        }
+        if (fields.empty())
+            lines << QStringLiteral("  none");
+        lines << QString();
+    };
+    changes(QStringLiteral("Defaults updated: %1 never tuned, took the template's new default.")
+                .arg(counted(int(t.defaultsUpdated.size()), QStringLiteral("field"), QStringLiteral("fields"))),
+            t.defaultsUpdated, false);
+    changes(QStringLiteral("Conflicts: %1 tuned, kept although the template's default changed.")
+                .arg(counted(int(t.conflicts.size()), QStringLiteral("field"), QStringLiteral("fields"))),
+            t.conflicts, true);
     const auto list = [&](const QString& title, const std::vector<PreviousRecord>& records) {
         lines << title;
         for (const PreviousRecord& r : records)

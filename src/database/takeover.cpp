@@ -70,6 +70,21 @@ std::optional<MatchKey> matchKey(const QVariant& machineType, const QVariant& va
     return key;
 }
 
+// Whether two values are equal as the engine compares them: absent equals absent, numbers by value
+// (10 equals 10.0), texts and binary data by their content.
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (isAbsent(a) || isAbsent(b))
+        return isAbsent(a) && isAbsent(b);
+    const auto number = [](const QVariant& v) {
+        const int t = v.typeId();
+        return t == QMetaType::LongLong || t == QMetaType::Int || t == QMetaType::Double || t == QMetaType::Bool;
+    };
+    if (number(a) && number(b))
+        return a.toDouble() == b.toDouble();
+    return a.typeId() == b.typeId() && a == b;
+}
+
 // Raises ErrDatabaseFatal under a handler that reports it as fatal: outside a silent run the program
 // ends there; a silent run goes on.
 void raiseFatal(environment::Context& ctx)
@@ -167,7 +182,8 @@ void reportMissingColumns(environment::Handler& h, const PreviousTable& previous
 
 // The match and the writes: for every generated record the last previous record with its key.
 // Returns the number of previous records that found a generated record.
-int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRecords& generated, TakeoverLists& lists)
+int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRecords& generated, TakeoverLists& lists,
+             UntunedValues untuned)
 {
     int valueColumns[5] = {};
     // The first generated record of every key.
@@ -216,8 +232,21 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
                 lists.lost.push_back(record);
             continue;
         }
-        for (int v = 0; v < 5; ++v)
-            generated.at(*found, valueColumns[v]) = record.values[size_t(v)];
+        for (int v = 0; v < 5; ++v) {
+            QVariant& value = generated.at(*found, valueColumns[v]);
+            value = record.values[size_t(v)];
+            if (untuned == UntunedValues::KeepPrevious || !record.hasDefault[size_t(v)] || generated.defaults.empty())
+                continue;
+            const QVariant& oldDefault = record.defaults[size_t(v)];
+            const QVariant& newDefault = generated.defaults[size_t(*found) * 5 + size_t(v)];
+            if (sameValue(newDefault, oldDefault))
+                continue;
+            const bool tuned = !sameValue(record.values[size_t(v)], oldDefault);
+            if (!tuned)
+                value = newDefault;
+            if (last == j)
+                (tuned ? lists.conflicts : lists.defaultsUpdated).push_back({record, v, oldDefault, newDefault});
+        }
         received[size_t(*found)] = true;
         ++matched;
     }
@@ -241,6 +270,27 @@ PreviousTable readPreviousTable(ComponentDatabase& component)
         const int at = columnIndex(previous.columns, column);
         kept << (at < 0 ? QStringLiteral("NULL") : platform::quoteIdentifier(previous.columns.at(at)));
     }
+    // The stored defaults by the key they were stored under; a later row of a key wins.
+    QHash<MatchKey, std::array<std::optional<QVariant>, 5>> stored;
+    if (db.hasTableDef(kDefaultsTable)) {
+        platform::Statement all(db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kDefaultsTable));
+        QStringList columns;
+        const std::vector<std::vector<QVariant>> rows = readRows(all, &columns);
+        std::array<int, 8> at{};
+        const QStringList wantedDefaults = defaultsColumns();
+        for (int c = 0; c < 8; ++c)
+            at[size_t(c)] = columnIndex(columns, wantedDefaults[c]);
+        const auto cell = [&](const std::vector<QVariant>& row, int c) {
+            return at[size_t(c)] < 0 ? QVariant() : row[size_t(at[size_t(c)])];
+        };
+        for (const std::vector<QVariant>& row : rows) {
+            if (const auto key = matchKey(cell(row, 0), cell(row, 1), cell(row, 2))) {
+                std::array<std::optional<QVariant>, 5>& values = stored[*key];
+                for (int v = 0; v < 5; ++v)
+                    values[size_t(v)] = at[size_t(3 + v)] < 0 ? std::nullopt : std::optional(cell(row, 3 + v));
+            }
+        }
+    }
     platform::Statement st(db, QStringLiteral("SELECT ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                                    table + QStringLiteral(" ORDER BY rowid"));
     while (st.step()) {
@@ -252,13 +302,22 @@ PreviousTable readPreviousTable(ComponentDatabase& component)
         record.offset = st.value(3);
         for (int v = 0; v < 5; ++v)
             record.values[size_t(v)] = st.value(4 + v);
+        if (stored.isEmpty())
+            continue;
+        if (const auto key = matchKey(record.machineType, st.value(2), record.offset)) {
+            const auto found = stored.constFind(*key);
+            for (int v = 0; found != stored.constEnd() && v < 5; ++v) {
+                record.hasDefault[size_t(v)] = (*found)[size_t(v)].has_value();
+                record.defaults[size_t(v)] = (*found)[size_t(v)].value_or(QVariant());
+            }
+        }
     }
     return previous;
 }
 
 int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& db,
                                std::optional<PreviousTable>& previousTable, GeneratedRecords& generated,
-                               TakeoverLists& lists)
+                               TakeoverLists& lists, UntunedValues untuned)
 {
     environment::Handler h(ctx, kProcName);
     int columns = 0;
@@ -280,7 +339,7 @@ int TakeoverMachineCopyMDBData(environment::Context& ctx, platform::Database& db
     // The generated table does not change from one previous record to the next: its columns are
     // checked once.
     checkAdditionalFields(ctx, h, db);
-    return takeOver(h, previous, generated, lists);
+    return takeOver(h, previous, generated, lists, untuned);
 }
 
 } // namespace database

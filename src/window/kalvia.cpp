@@ -183,9 +183,13 @@ void Kalvia::CloseMe()
     }
     if (m_ctx.mode.SilentMode && !outcome.reportPath.isEmpty()) {
         const QString line = m_ctx.process.exeName() +
-                             QStringLiteral(": PRESET_DEFS regenerated, %1 lost; report: ")
+                             QStringLiteral(": PRESET_DEFS regenerated, %1 lost, %2 updated, %3; report: ")
                                  .arg(database::counted(outcome.limitsLost, QStringLiteral("tuned limit"),
-                                                        QStringLiteral("tuned limits"))) +
+                                                        QStringLiteral("tuned limits")),
+                                      database::counted(outcome.defaultsUpdated, QStringLiteral("default"),
+                                                        QStringLiteral("defaults")),
+                                      database::counted(outcome.conflicts, QStringLiteral("conflict"),
+                                                        QStringLiteral("conflicts"))) +
                              outcome.reportPath;
         if (!platform::appendLine(environment::serviceLogPath(m_ctx), line))
             m_ctx.process.printError(line);

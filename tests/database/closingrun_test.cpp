@@ -365,3 +365,56 @@ TEST(Backup, FailedRestoreLeavesEveryFileAsItWas)
     EXPECT_FALSE(QFileInfo::exists(absent));
     EXPECT_EQ(support::readFile(kept), "now");
 }
+
+// Each limit field on its own: never tuned takes the template's new default, tuned is kept (a
+// conflict when its default changed too), a field without stored default keeps its value; a name
+// renamed into the other naming form keeps its defaults; the setting turns the rule off. The
+// machine copy of an integrated run carries its defaults like the component database.
+TEST_F(ClosingRun, UntunedFieldsTakeNewDefaultsAndTunedOnesAreKept)
+{
+    // Template Speed: abs_min 0, abs_max 100, min 0, max 100, pass 1. Stored: no pass column.
+    const QStringList previous{
+        "CREATE TABLE PRESET_DEFS (" + fixtures::kTemplateColumns + ")",
+        "INSERT INTO PRESET_DEFS (machine_type, var_name, offset_or_bitno, abs_min, abs_max, min, max, pass) VALUES "
+        "('M1', 'M1.S3.Speed', 0, 5, 100.0, 7, 90, 3), ('M1', 'M1_S7_Speed', 0, 5, 100, 0, 100, 1)",
+        "CREATE TABLE PRESET_DEFS_DEFAULTS (machine_type TEXT(50), var_name TEXT(100), offset_or_bitno SHORT, "
+        "abs_min DOUBLE, abs_max DOUBLE, min DOUBLE, max DOUBLE)",
+        "INSERT INTO PRESET_DEFS_DEFAULTS VALUES ('M1', 'M1.S3.Speed', 0, 5, 100, 0, 80), "
+        "('M1', 'M1_S7_Speed', 0, 5, 100, 0, 100)"};
+    const struct { bool integrated; const char* setting; const char* s3; const char* s7; int updated, conflicts; } cases[] = {
+        {false, "", "0|100|7|90|3", "0|100|0|100|1", 2, 1},
+        {true, "", "0|100|7|90|3", "0|100|0|100|1", 2, 1},
+        {false, "TemplateDefaultsReachUntuned=FALSE\n", "5|100|7|90|3", "5|100|0|100|1", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.integrated ? "integrated " : "standalone ") + c.setting);
+        inst.context.mode = {c.integrated, true};
+        inst.writeIni("ServoView/ServoView.cfg", u"[Project]\nForMachine1=true\n%1"_s.arg(c.setting));
+        makeTemplate();
+        makePrevious(inst.path(kComponent), {});
+        fixtures::makeDatabase(inst.path(c.integrated ? kMachineCopy : kComponent), previous);
+        const database::ClosingRunOutcome outcome = run();
+        const auto limits = [&](const char* name) {
+            return component(u"SELECT abs_min, abs_max, min, max, pass FROM PRESET_DEFS WHERE var_name = '%1'"_s.arg(name))
+                .value(0);
+        };
+        EXPECT_EQ(limits("M1.S3.Speed"), QString(c.s3));
+        EXPECT_EQ(limits("M1.S7.Speed"), QString(c.s7));
+        EXPECT_EQ(outcome.defaultsUpdated, c.updated);
+        EXPECT_EQ(outcome.conflicts, c.conflicts);
+        const QString report = QString::fromLatin1(inst.read("ServoView/ServoView_Report.txt"));
+        if (c.updated > 0) {
+            EXPECT_TRUE(report.contains("\r\nDefaults updated: 2 fields never tuned, took the template's new default.\r\n"
+                                        "  machine_type=M1 var_name=M1.S3.Speed offset_or_bitno=0 abs_min: 5 -> 0\r\n"
+                                        "  machine_type=M1 var_name=M1.S7.Speed offset_or_bitno=0 abs_min: 5 -> 0\r\n"))
+                << report.toStdString();
+            EXPECT_TRUE(report.contains("\r\nConflicts: 1 field tuned, kept although the template's default changed.\r\n"
+                                        "  machine_type=M1 var_name=M1.S3.Speed offset_or_bitno=0 max: tuned 90 kept, "
+                                        "old default 80, new default 100\r\n"))
+                << report.toStdString();
+        }
+        // The defaults stored now are those of the records just generated.
+        EXPECT_EQ(component("SELECT count(*), sum(abs_min), sum(max), sum(pass) FROM PRESET_DEFS_DEFAULTS"),
+                  QStringList{"8|0|214|8"});
+    }
+}

@@ -295,7 +295,7 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
         "abs_max=300 min=11 max=121 pass=2\r\n");
     EXPECT_EQ(rows(inst.path(kComponent), "SELECT min FROM PRESET_DEFS WHERE var_name = 'Filler.Servo3.TorqueLimit'"),
               QStringList{"11"});
-    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost; report: " + inst.path(kReport).toUtf8()));
+    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost, 0 defaults updated, 0 conflicts; report: " + inst.path(kReport).toUtf8()));
 }
 
 // Every run keeps what it replaces in a backup folder of its own; the newest ten are kept, and
