@@ -1,6 +1,8 @@
 -- The demo's component database as a previous run left it, with limits the commissioning engineer
--- tuned afterwards. Built into ServoView/ServoView.mdb at build time; the closing run regenerates
--- PRESET_DEFS and carries these limits over.
+-- tuned afterwards, and the defaults that run generated them with. Built into ServoView/ServoView.mdb
+-- when the demo installation is laid out; the closing run regenerates PRESET_DEFS and carries these
+-- limits over. Since then the template raised the torque limit's abs_max (never tuned here: it
+-- takes the new default) and lowered the following error's max (tuned here: a conflict, kept).
 BEGIN;
 
 CREATE TABLE PRESET_DEFS (
@@ -36,5 +38,27 @@ INSERT INTO PRESET_DEFS VALUES
  (65, 1, 'Capper', 'REAL', 0, 'Capper.Servo12.HomeOffset',    360, 0, 'Servo 12: home offset',       'Homing', -1000, 1000, -12.5, 12.5, 3, 'mm'),
  -- a servo that is no longer configured: nothing to carry over to
  (90, 1, 'Capper', 'REAL', 0, 'Capper.Servo9.SpeedMax',       300, 0, 'Servo 9: maximum speed',      'Drive',  0,   6000, 0,   900,  3, 'rpm');
+
+-- What the previous run's template gave these records.
+CREATE TABLE PRESET_DEFS_DEFAULTS (
+  machine_type TEXT(50),
+  var_name TEXT(100),
+  offset_or_bitno SHORT,
+  abs_min DOUBLE,
+  abs_max DOUBLE,
+  min DOUBLE,
+  max DOUBLE,
+  pass SHORT
+);
+
+INSERT INTO PRESET_DEFS_DEFAULTS VALUES
+ ('Filler', 'Filler.Servo3.SpeedMax',       0, 0,     6000, 0,    3000, 2),
+ ('Filler', 'Filler.Servo3.TorqueLimit',    0, 0,     300,  0,    150,  3),
+ ('Filler', 'Filler.Servo3.FollowingError', 0, 0,     50,   0,    5,    3),
+ ('Filler', 'Filler_Servo7_RampUp',         0, 10,    5000, 50,   1000, 2),
+ ('Filler', 'Filler.Servo12.Word.Status',   3, 0,     1,    0,    1,    1),
+ ('Capper', 'Capper.Servo12.SpeedMax',      0, 0,     6000, 0,    3000, 2),
+ ('Capper', 'Capper.Servo12.HomeOffset',    0, -1000, 1000, -100, 100,  3),
+ ('Capper', 'Capper.Servo9.SpeedMax',       0, 0,     6000, 0,    3000, 2);
 
 COMMIT;

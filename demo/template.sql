@@ -29,8 +29,8 @@ INSERT INTO Source_PRESET_DEFS VALUES
  (2,  1, '###machine', 'REAL', 0, 'SpeedJog',       300, 0, 'Servo ###Servo: jog speed',            'Drive',    0,     500,  0,    100,  1, 'rpm'),
  (3,  1, '###machine', 'REAL', 0, 'RampUp',         300, 0, 'Servo ###Servo: acceleration ramp',    'Drive',    10,    5000, 50,   1000, 2, 'ms'),
  (4,  1, '###machine', 'REAL', 0, 'RampDown',       300, 0, 'Servo ###Servo: deceleration ramp',    'Drive',    10,    5000, 50,   1000, 2, 'ms'),
- (5,  1, '###machine', 'REAL', 0, 'TorqueLimit',    300, 0, 'Servo ###Servo: torque limit',         'Limits',   0,     300,  0,    150,  3, '%'),
- (6,  1, '###machine', 'REAL', 0, 'FollowingError', 300, 0, 'Servo ###Servo: following error',      'Limits',   0,     50,   0,    5,    3, 'mm'),
+ (5,  1, '###machine', 'REAL', 0, 'TorqueLimit',    300, 0, 'Servo ###Servo: torque limit',         'Limits',   0,     350,  0,    150,  3, '%'),
+ (6,  1, '###machine', 'REAL', 0, 'FollowingError', 300, 0, 'Servo ###Servo: following error',      'Limits',   0,     50,   0,    4,    3, 'mm'),
  (7,  1, '###machine', 'REAL', 0, 'PositionWindow', 300, 0, 'Servo ###Servo: in-position window',   'Limits',   0,     10,   0,    0.5,  3, 'mm'),
  (8,  1, '###machine', 'REAL', 0, 'HomeOffset',     360, 0, 'Servo ###Servo: home offset',          'Homing',   -1000, 1000, -100, 100,  3, 'mm'),
 -- Part 2: status word, one record per bit; the bit's text carries its number.

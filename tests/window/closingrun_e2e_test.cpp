@@ -164,6 +164,9 @@ TEST(ClosingRunProgram, KilledAtAnyMomentLeavesValidDatabasesOldOrNew)
         const bool old = inst.read(kComponent) == oldComponent;
         ++(old ? sawOld : sawNew);
         EXPECT_EQ(rows(inst.path(kComponent), "SELECT count(*) FROM PRESET_DEFS"), old ? oldRecords : records) << attempt;
+        // The defaults belong to the records beside them: the old ones or the new ones, never a mix.
+        EXPECT_EQ(rows(inst.path(kComponent), "SELECT count(*) FROM PRESET_DEFS_DEFAULTS"), old ? oldRecords : records)
+            << attempt;
         for (const QString& database : {kComponent, kTemplate})
             EXPECT_EQ(rows(inst.path(database), "PRAGMA integrity_check"), QStringList{"ok"}) << database.toStdString();
         EXPECT_EQ(rows(inst.path(kTemplate), "SELECT * FROM Source_PRESET_DEFS"), templates);
@@ -295,7 +298,7 @@ TEST(ClosingRunProgram, ReportListsLostUnmatchedAndDuplicateRecords)
         "abs_max=300 min=11 max=121 pass=2\r\n");
     EXPECT_EQ(rows(inst.path(kComponent), "SELECT min FROM PRESET_DEFS WHERE var_name = 'Filler.Servo3.TorqueLimit'"),
               QStringList{"11"});
-    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost, 0 defaults updated, 0 conflicts; report: " + inst.path(kReport).toUtf8()));
+    EXPECT_TRUE(inst.read("ZeltoServicePack.log").contains("2 tuned limits lost, 1 default updated, 1 conflict; report: " + inst.path(kReport).toUtf8()));
 }
 
 // Every run keeps what it replaces in a backup folder of its own; the newest ten are kept, and
