@@ -256,60 +256,118 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
 
 } // namespace
 
+namespace {
+
+// The SELECT list of the wanted columns of a table, in their order, each after the prefix; NULL
+// for a missing one.
+QString selectList(const QStringList& tableColumns, const QStringList& wanted, const QString& prefix = {})
+{
+    QStringList list;
+    for (const QString& column : wanted) {
+        const int at = columnIndex(tableColumns, column);
+        list << (at < 0 ? QStringLiteral("NULL") : prefix + platform::quoteIdentifier(tableColumns.at(at)));
+    }
+    return list.join(QStringLiteral(", "));
+}
+
+bool hasAll(const QStringList& tableColumns, const QStringList& wanted)
+{
+    return std::all_of(wanted.begin(), wanted.end(), [&](const QString& c) { return columnIndex(tableColumns, c) >= 0; });
+}
+
+// The rows of PRESET_DEFS_DEFAULTS by key, read when the first record does not find its row at
+// its own position; a later row of a key wins.
+class DefaultsByKey {
+public:
+    DefaultsByKey(const platform::Database& db, const QStringList& columns) : m_db(db), m_columns(columns) {}
+
+    const std::array<QVariant, 5>* find(const QVariant& type, const QVariant& name, const QVariant& offset)
+    {
+        if (!m_read) {
+            m_read = true;
+            platform::Statement st(m_db, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                             .arg(selectList(m_columns, defaultsColumns()),
+                                                  platform::quoteIdentifier(kDefaultsTable)));
+            while (st.step()) {
+                if (auto key = matchKey(st.value(0), st.value(1), st.value(2))) {
+                    std::array<QVariant, 5>& values = m_byKey[std::move(*key)];
+                    for (int v = 0; v < 5; ++v)
+                        values[size_t(v)] = st.value(3 + v);
+                }
+            }
+        }
+        const auto key = matchKey(type, name, offset);
+        const auto found = key ? m_byKey.constFind(*key) : m_byKey.constEnd();
+        return found == m_byKey.constEnd() ? nullptr : &*found;
+    }
+
+private:
+    const platform::Database& m_db;
+    QStringList m_columns;
+    bool m_read = false;
+    QHash<MatchKey, std::array<QVariant, 5>> m_byKey;
+};
+
+} // namespace
+
 PreviousTable readPreviousTable(ComponentDatabase& component)
 {
     const platform::Database& db = component.database();
     const QString table = platform::quoteIdentifier(kDefsTable);
     PreviousTable previous;
     previous.columns = platform::Statement(db, QStringLiteral("SELECT * FROM ") + table).columnNames();
-    // Only the columns kept are read; a missing one reads as absent.
-    QStringList kept{QStringLiteral("rowid")};
-    QStringList wanted(kKeyColumns.begin(), kKeyColumns.end());
-    wanted.append(QStringList(kLimitColumns.begin(), kLimitColumns.end()));
-    for (const QString& column : wanted) {
-        const int at = columnIndex(previous.columns, column);
-        kept << (at < 0 ? QStringLiteral("NULL") : platform::quoteIdentifier(previous.columns.at(at)));
-    }
-    // The stored defaults by the key they were stored under; a later row of a key wins.
-    QHash<MatchKey, std::array<std::optional<QVariant>, 5>> stored;
-    if (db.hasTableDef(kDefaultsTable)) {
-        platform::Statement all(db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kDefaultsTable));
-        QStringList columns;
-        const std::vector<std::vector<QVariant>> rows = readRows(all, &columns);
-        std::array<int, 8> at{};
-        const QStringList wantedDefaults = defaultsColumns();
-        for (int c = 0; c < 8; ++c)
-            at[size_t(c)] = columnIndex(columns, wantedDefaults[c]);
-        const auto cell = [&](const std::vector<QVariant>& row, int c) {
-            return at[size_t(c)] < 0 ? QVariant() : row[size_t(at[size_t(c)])];
-        };
-        for (const std::vector<QVariant>& row : rows) {
-            if (const auto key = matchKey(cell(row, 0), cell(row, 1), cell(row, 2))) {
-                std::array<std::optional<QVariant>, 5>& values = stored[*key];
-                for (int v = 0; v < 5; ++v)
-                    values[size_t(v)] = at[size_t(3 + v)] < 0 ? std::nullopt : std::optional(cell(row, 3 + v));
-            }
+    const bool withDefaults = db.hasTableDef(kDefaultsTable);
+    const QStringList defaultsTableColumns =
+        withDefaults ? platform::Statement(db, QStringLiteral("SELECT * FROM ") + platform::quoteIdentifier(kDefaultsTable))
+                           .columnNames()
+                     : QStringList();
+    std::array<bool, 5> present{};
+    for (size_t v = 0; v < kLimitColumns.size(); ++v)
+        present[v] = columnIndex(defaultsTableColumns, kLimitColumns[v]) >= 0;
+    // Only the columns kept are read; a missing one reads as absent. The run writes the defaults in
+    // the records' order: each record's row is looked for at its own position first, with its key.
+    const QStringList keys(kKeyColumns.begin(), kKeyColumns.end());
+    QString sql = QStringLiteral("SELECT p.rowid, %1").arg(selectList(previous.columns, defaultsColumns(), QStringLiteral("p.")));
+    const bool byPosition = withDefaults && hasAll(previous.columns, keys) && hasAll(defaultsTableColumns, keys);
+    if (byPosition) {
+        sql += QStringLiteral(", d.rowid, %1 FROM %2 p LEFT JOIN %3 d ON d.rowid = p.rowid")
+                   .arg(selectList(defaultsTableColumns, QStringList(kLimitColumns.begin(), kLimitColumns.end()),
+                                   QStringLiteral("d.")),
+                        table, platform::quoteIdentifier(kDefaultsTable));
+        for (const QString& key : keys) {
+            sql += QStringLiteral(" AND d.%1 IS p.%2")
+                       .arg(platform::quoteIdentifier(defaultsTableColumns.at(columnIndex(defaultsTableColumns, key))),
+                            platform::quoteIdentifier(previous.columns.at(columnIndex(previous.columns, key))));
         }
+    } else {
+        sql += QStringLiteral(" FROM %1 p").arg(table);
     }
-    platform::Statement st(db, QStringLiteral("SELECT ") + kept.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                                   table + QStringLiteral(" ORDER BY rowid"));
+    DefaultsByKey byKey(db, defaultsTableColumns);
+    platform::Statement st(db, sql + QStringLiteral(" ORDER BY p.rowid"));
     while (st.step()) {
         PreviousRecord& record = previous.records.emplace_back();
-        // A name the run renamed reads as renamed.
+        // A name the run renamed reads as renamed; its defaults were stored under its old name.
         const QString* renamed = component.currentName(st.value(0).toLongLong());
+        const QVariant storedName = st.value(2);
         record.machineType = st.value(1);
-        record.varName = renamed ? QVariant(*renamed) : st.value(2);
+        record.varName = renamed ? QVariant(*renamed) : storedName;
         record.offset = st.value(3);
         for (int v = 0; v < 5; ++v)
             record.values[size_t(v)] = st.value(4 + v);
-        if (stored.isEmpty())
+        if (!withDefaults)
             continue;
-        if (const auto key = matchKey(record.machineType, st.value(2), record.offset)) {
-            const auto found = stored.constFind(*key);
-            for (int v = 0; found != stored.constEnd() && v < 5; ++v) {
-                record.hasDefault[size_t(v)] = (*found)[size_t(v)].has_value();
-                record.defaults[size_t(v)] = (*found)[size_t(v)].value_or(QVariant());
-            }
+        std::array<QVariant, 5> atPosition;
+        const std::array<QVariant, 5>* defaults = nullptr;
+        if (byPosition && !isAbsent(st.value(9))) {
+            for (int v = 0; v < 5; ++v)
+                atPosition[size_t(v)] = st.value(10 + v);
+            defaults = &atPosition;
+        } else {
+            defaults = byKey.find(record.machineType, storedName, record.offset);
+        }
+        for (size_t v = 0; defaults && v < 5; ++v) {
+            record.hasDefault[v] = present[v];
+            record.defaults[v] = (*defaults)[v];
         }
     }
     return previous;

@@ -379,8 +379,9 @@ TEST_F(ClosingRun, UntunedFieldsTakeNewDefaultsAndTunedOnesAreKept)
         "('M1', 'M1.S3.Speed', 0, 5, 100.0, 7, 90, 3), ('M1', 'M1_S7_Speed', 0, 5, 100, 0, 100, 1)",
         "CREATE TABLE PRESET_DEFS_DEFAULTS (machine_type TEXT(50), var_name TEXT(100), offset_or_bitno SHORT, "
         "abs_min DOUBLE, abs_max DOUBLE, min DOUBLE, max DOUBLE)",
-        "INSERT INTO PRESET_DEFS_DEFAULTS VALUES ('M1', 'M1.S3.Speed', 0, 5, 100, 0, 80), "
-        "('M1', 'M1_S7_Speed', 0, 5, 100, 0, 100)"};
+        // not in the records' order: found by key
+        "INSERT INTO PRESET_DEFS_DEFAULTS VALUES ('M1', 'M1_S7_Speed', 0, 5, 100, 0, 100), "
+        "('M1', 'm1.s3.speed', 0, 5, 100, 0, 80)"};
     const struct { bool integrated; const char* setting; const char* s3; const char* s7; int updated, conflicts; } cases[] = {
         {false, "", "0|100|7|90|3", "0|100|0|100|1", 2, 1},
         {true, "", "0|100|7|90|3", "0|100|0|100|1", 2, 1},
