@@ -314,14 +314,15 @@ bool rebuildDefaultsTable(platform::Database& db)
     if (db.hasTableDef(kDefaultsTable))
         db.deleteTableDef(kDefaultsTable);
     const platform::TableDef defs = db.tableDef(kDefsTable);
+    QStringList names;
+    for (const platform::FieldDef& field : defs.fields)
+        names << field.name;
     platform::TableDef defaults{kDefaultsTable, {}};
     for (const QString& column : defaultsColumns()) {
-        const auto field = std::find_if(defs.fields.begin(), defs.fields.end(), [&](const platform::FieldDef& f) {
-            return f.name.compare(column, Qt::CaseInsensitive) == 0;
-        });
-        if (field == defs.fields.end())
+        const int at = columnIndex(names, column);
+        if (at < 0)
             return false;
-        defaults.fields.push_back({column, field->type, field->size});
+        defaults.fields.push_back({column, defs.fields[size_t(at)].type, defs.fields[size_t(at)].size});
     }
     db.appendTableDef(defaults);
     return true;

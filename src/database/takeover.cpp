@@ -254,10 +254,6 @@ int takeOver(environment::Handler& h, const PreviousTable& previous, GeneratedRe
     return matched;
 }
 
-} // namespace
-
-namespace {
-
 // The SELECT list of the wanted columns of a table, in their order, each after the prefix; NULL
 // for a missing one.
 QString selectList(const QStringList& tableColumns, const QStringList& wanted, const QString& prefix = {})
